@@ -1,0 +1,4 @@
+// The process entry of hysteresis.
+#include "app/process.h"
+
+int main() { return ProcessMain(); }

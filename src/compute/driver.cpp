@@ -1,0 +1,3 @@
+// Placeholder driver.
+#include "compute/driver.h"
+void RunProgram() {}

@@ -1,0 +1,53 @@
+// Run-time diagnostics: formatting and writing a catalogue message with its
+// traceback, the failure path of input/output statements, and the exit.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+struct UnitBlock;
+
+// One argument of a catalogue text: an integer (%d %i %u %ld %lx) or a text
+// (%s) given by start and length (length < 0: up to its NUL).
+struct MsgArg {
+  int64_t i = 0;
+  const char* s = nullptr;
+  int64_t len = -1;
+  MsgArg(int v) : i(v) {}
+  MsgArg(long v) : i(v) {}
+  MsgArg(long long v) : i(v) {}
+  MsgArg(unsigned v) : i(v) {}
+  MsgArg(unsigned long v) : i(static_cast<int64_t>(v)) {}
+  MsgArg(const char* text, int64_t length = -1) : s(text), len(length) {}
+};
+
+// Formats and writes the diagnostic of catalogue row `number`. Returns the
+// number for severities 0..3; a severe (4) message ends the process with the
+// number as exit status (it returns only while a debugger continues).
+int ReportMessage(unsigned number, std::initializer_list<MsgArg> args = {});
+
+// Failure path of a statement on `unit` (may be null). `action`: 0 nothing,
+// 1 release the unit, 2 discard a failed connection, 3 close the unit.
+// Returns the status for the statement when `flags` asks for it (the number,
+// or -1 / -2 for end of file / end of record); otherwise reports and, for a
+// severe message, does not return.
+int ReportIoError(int action, int error_number, int message_number, UnitBlock* unit,
+                  unsigned flags);
+
+// Shorthand: ReportIoError with action 1 and message = error.
+inline int FailStatement(UnitBlock* unit, int error, unsigned flags) {
+  return ReportIoError(1, error, error, unit, flags);
+}
+
+// The formatted text of row `number` without prefix, in a process-wide
+// buffer of 256 bytes.
+const char* MessageText(unsigned number, std::initializer_list<MsgArg> args = {});
+
+// End-of-run processing: closes the units (once), releases the traceback
+// context and returns the stored exit status. Runs at most once in full.
+int ExitProcessing();
+
+// The exit status that ExitProcessing returns (0 unless a floating-point
+// exception report stored its row number).
+void SetStoredExitStatus(int status);
+int StoredExitStatus();

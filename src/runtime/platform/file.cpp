@@ -1,0 +1,157 @@
+// POSIX file calls behind the fault seam, with EINTR retried.
+#include "runtime/platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/platform/fault.h"
+
+namespace Sys {
+
+int Open(const char* path, unsigned mode, int* fd) {
+  int flags = O_CLOEXEC;
+  if ((mode & kOpenRead) && (mode & kOpenWrite))
+    flags |= O_RDWR;
+  else if (mode & kOpenWrite)
+    flags |= O_WRONLY;
+  else
+    flags |= O_RDONLY;
+  if (mode & kOpenCreate) flags |= O_CREAT;
+  if (mode & kOpenExclusive) flags |= O_EXCL;
+  if (mode & kOpenTruncate) flags |= O_TRUNC;
+  for (;;) {
+    int e = CheckFault(kCallOpen);
+    if (e == 0) {
+      int r = ::open(path, flags, 0666);
+      if (r >= 0) {
+        *fd = r;
+        return 0;
+      }
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
+}
+
+int Read(int fd, void* buf, size_t n, size_t* got) {
+  *got = 0;
+  for (;;) {
+    int e = CheckFault(kCallRead);
+    if (e == 0) {
+      ssize_t r = ::read(fd, buf, n);
+      if (r >= 0) {
+        *got = static_cast<size_t>(r);
+        return 0;
+      }
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
+}
+
+int WriteAll(int fd, const void* buf, size_t n, size_t chunk, size_t* written) {
+  const char* p = static_cast<const char*>(buf);
+  size_t done = 0;
+  int result = 0;
+  while (done < n) {
+    size_t want = n - done;
+    if (chunk != 0 && want > chunk) want = chunk;
+    int e = CheckFault(kCallWrite);
+    ssize_t r = -1;
+    if (e == 0) {
+      r = ::write(fd, p + done, want);
+      if (r < 0) e = errno;
+    }
+    if (e == EINTR) continue;
+    if (e != 0) {
+      result = e;
+      break;
+    }
+    if (r == 0) {
+      result = EIO;
+      break;
+    }
+    done += static_cast<size_t>(r);
+  }
+  if (written) *written = done;
+  return result;
+}
+
+int Seek(int fd, int64_t offset, int whence, int64_t* pos) {
+  for (;;) {
+    int e = CheckFault(kCallSeek);
+    if (e == 0) {
+      off_t r = ::lseek(fd, static_cast<off_t>(offset), whence);
+      if (r >= 0) {
+        if (pos) *pos = static_cast<int64_t>(r);
+        return 0;
+      }
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
+}
+
+int TruncateHere(int fd) {
+  int64_t here = 0;
+  if (int e = Seek(fd, 0, SEEK_CUR, &here)) return e;
+  for (;;) {
+    int e = CheckFault(kCallTruncate);
+    if (e == 0) {
+      if (::ftruncate(fd, static_cast<off_t>(here)) == 0) return 0;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
+}
+
+int Close(int fd) {
+  int e = CheckFault(kCallClose);
+  if (e != 0) {
+    ::close(fd);  // the descriptor is released whatever the plan says
+    return e;
+  }
+  // close is not retried on EINTR: the descriptor is gone either way.
+  if (::close(fd) != 0 && errno != EINTR) return errno;
+  return 0;
+}
+
+int KindOf(int fd, FileKind* kind) {
+  int e = CheckFault(kCallStat);
+  if (e != 0) return e;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return errno;
+  if (S_ISREG(st.st_mode))
+    *kind = kFileDisk;
+  else if (S_ISCHR(st.st_mode))
+    *kind = kFileCharDevice;
+  else
+    *kind = kFileOther;
+  return 0;
+}
+
+int CurrentDirectory(char* buf, size_t size) {
+  int e = CheckFault(kCallOther);
+  if (e != 0) return e;
+  if (::getcwd(buf, size) == nullptr) return errno;
+  return 0;
+}
+
+void ErrorText(int error, char* buf, size_t size) {
+  if (size == 0) return;
+  buf[0] = '\0';
+  // The GNU strerror_r may return a static string instead of filling buf.
+  const char* text = strerror_r(error, buf, size);
+  if (text != buf) {
+    size_t n = std::strlen(text);
+    if (n >= size) n = size - 1;
+    std::memcpy(buf, text, n);
+    buf[n] = '\0';
+  }
+}
+
+}  // namespace Sys

@@ -1,0 +1,151 @@
+// Units: the table from unit number to UnitBlock, connection of a unit to a
+// file, record output, rewinding and the closing of every unit at the end.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+// How records end (the RECORDTYPE words).
+enum RecordType : uint8_t {
+  kRecFixed = 1,
+  kRecVariable = 2,
+  kRecSegmented = 3,
+  kRecUnformattedSeq = 4,
+  kRecStream = 5,
+  kRecStreamLF = 6,
+  kRecStreamCR = 7,
+  kRecStreamCRLF = 8,
+};
+
+enum CarriageControl : uint8_t { kCcFirstChar = 1, kCcList = 2, kCcNone = 3 };
+
+// Unit flags (UnitBlock::flags).
+enum UnitFlag : uint32_t {
+  kUnitConnected = 1u << 0,
+  kUnitReadOnly = 1u << 1,
+  kUnitWriteOnly = 1u << 2,
+  kUnitFormatted = 1u << 3,
+  kUnitSequential = 1u << 4,
+  kUnitPreconnected = 1u << 5,
+  kUnitEnvNamed = 1u << 6,
+  kUnitDiskFile = 1u << 7,
+  kUnitBuffered = 1u << 8,
+  kUnitTruncateNext = 1u << 9,
+  kUnitAppendPending = 1u << 10,
+  kUnitShared = 1u << 11,
+  kUnitLengthDefaulted = 1u << 12,
+  kUnitDirect = 1u << 13,      // connected for direct access
+  kUnitKeyed = 1u << 14,       // connected for keyed access
+  kUnitUnformatted = 1u << 15, // connected for unformatted transfers
+  kUnitStdHandle = 1u << 16,   // the handle is one of descriptors 0, 1, 2
+  kUnitConsole = 1u << 17,     // the handle is a character device
+  kUnitWantPosition = 1u << 18,// the next I/O error report shows line and position
+};
+
+constexpr int kMaxFileName = 256;
+
+// One unit. Pointers point into `buffer`; `record_start` is where the current
+// input record (or output record being built) begins.
+struct UnitBlock {
+  char* buffer = nullptr;        // record buffer
+  char* pos = nullptr;           // next byte to scan or to fill
+  char* pending_end = nullptr;   // end of held output of a buffered unit; null when none
+  char* record_start = nullptr;  // start of the current record
+  char* record_end = nullptr;    // end of the current record (terminator excluded)
+  char* readahead = nullptr;     // bytes read beyond the current record
+  uint32_t readahead_len = 0;
+  char* message_target = nullptr;  // status-message text variable of the statement
+  int32_t message_target_len = 0;
+  uint64_t record_counter = 0;   // number of the current record, from 1
+  int64_t file_position = 0;     // byte offset after the last completed transfer
+  int fd = -1;                   // system handle
+  int last_error = 0;            // errno of the last failed system call on this unit
+  int32_t allowance = 0;         // bytes reserved for one record with its terminator
+  int32_t recl = 0;
+  int32_t number = 0;
+  int32_t capacity = 0;          // size of `buffer`
+  int32_t write_chunk = 0;       // largest byte count of one system write
+  int32_t device_kind = -1;      // -1 ordinary file
+  uint16_t line_width = 0;       // list-directed output line width
+  uint16_t name_len = 0;
+  uint8_t record_type = 0;       // RecordType
+  uint8_t organization = 1;
+  uint8_t carriage_control = 0;  // CarriageControl
+  uint8_t terminator = '\n';     // input record terminator byte
+  uint32_t flags = 0;            // UnitFlag bits
+  int64_t position_column = 0;   // position shown with kUnitWantPosition
+  char name[kMaxFileName + 1] = {};
+  // Locking: the statement in progress holds `lock`; `owner` is its thread.
+  std::mutex lock;
+  std::atomic<std::thread::id> owner{};
+  UnitBlock* next = nullptr;     // hash chain for numbers above 99
+};
+
+// Attribute codes of a connection request.
+enum OpenAttrCode : uint8_t {
+  kAttrAccess = 2, kAttrBlank = 6, kAttrCarriageControl = 8, kAttrDispose = 12,
+  kAttrFile = 13, kAttrForm = 15, kAttrOrganization = 18, kAttrRecl = 21,
+  kAttrRecordType = 23, kAttrStatus = 26, kAttrBlockSize = 50, kAttrBufferCount = 51,
+  kAttrAction = 58, kAttrDelim = 59, kAttrPad = 60, kAttrPosition = 61,
+  kAttrShare = 68, kAttrBuffered = 71,
+};
+enum OpenAttrForm : uint8_t { kFormValue = 1, kFormText = 4 };
+enum OpenStatus : int32_t { kStatusOld = 1, kStatusNew = 2, kStatusScratch = 3, kStatusUnknown = 4, kStatusReplace = 5 };
+
+// One attribute of a connection request; a list ends with type kTypeEnd (1).
+// kFormValue: `value` holds the word's number (or the size); kFormText:
+// `text`/`length` hold the word or the file name.
+struct OpenAttr {
+  uint8_t type;   // data-type code of the value (kTypeInt32 or kTypeChar), 1 ends
+  uint8_t form;   // OpenAttrForm
+  uint8_t code;   // OpenAttrCode
+  int32_t value;
+  const char* text;
+  int32_t length;
+};
+
+// Finds (creating an empty entry if needed) and locks the unit of `number`.
+// Returns 0 and sets *unit, or 32 (number below -5) or 40 (the calling thread
+// already holds the unit).
+int AcquireUnit(int number, UnitBlock** unit);
+
+// Ends a statement on `unit`: releases its lock. Returns 0.
+int ReleaseUnit(UnitBlock* unit);
+
+// Explicit connection of `number` from the attribute list. Returns 0, or the
+// error number when `flags` has kErrStatusWanted; otherwise a failure is
+// reported and the run ends.
+int ConnectUnit(int number, unsigned flags, const OpenAttr* attrs);
+
+// Implicit connection of a preconnected unit (the default output unit -1) at
+// its first use. `unit` is acquired by the caller. Returns 0 or an error number.
+int ConnectDefaultUnit(UnitBlock* unit);
+
+// Puts the record [start, start + length) of the unit's buffer into its file,
+// appending the terminator of the unit's record type in place (the buffer has
+// room for it). Returns 0 or 38 (the system error is kept on the unit).
+int PutRecord(UnitBlock* unit, char* start, size_t length);
+
+// Rewinds `number`. Returns 0, or the error number with kErrStatusWanted;
+// otherwise a failure is reported and the run ends.
+int RewindUnit(int number, unsigned flags);
+
+// Closes every connected unit (program end). A failure to close is error 28,
+// reported as severe.
+void CloseAllUnits();
+
+// True once a unit has been connected and until CloseAllUnits ran;
+// ClearUnitsConnected returns the old value and clears it.
+bool AnyUnitConnected();
+bool ClearUnitsConnected();
+
+// Start-up: creates the preconnected entries -4, -3, -2, -1, 0, 5, 6.
+void CreatePreconnectedUnits();
+
+// Start-up: reads the size variables of the environment once.
+void ReadUnitSizeVariables();
+
+// Locking mode: 0 no locking, 1 and 2 locking (2: operating-system mutexes).
+void SetLockingMode(int mode);

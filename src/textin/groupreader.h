@@ -1,0 +1,35 @@
+// Parameter-group input: finds a named group on a text unit and assigns the
+// values it holds to the group's objects.
+#pragma once
+#include <cstdint>
+
+constexpr int kGroupMaxRank = 7;
+
+// One object of a group: its name, element type, shape and storage.
+struct GroupObject {
+  const char* name;
+  int32_t name_len;
+  uint8_t type;                  // item type code of the elements
+  int32_t rank;                  // 0 scalar, 1..7
+  int32_t lower[kGroupMaxRank];
+  int32_t upper[kGroupMaxRank];
+  int32_t stride[kGroupMaxRank]; // bytes between consecutive elements
+  void* storage;                 // element with every index at its lower bound
+};
+
+// A group: its name and its objects in declaration order.
+struct GroupDescriptor {
+  const char* name;
+  int32_t name_len;
+  const GroupObject* objects;
+  int32_t object_count;
+};
+
+namespace GroupReader {
+
+// Reads group `group` from `unit`. Returns 0; with kErrStatusWanted or
+// kEndStatusWanted in `flags` the failure's status, otherwise a failure is
+// reported and the run ends.
+int read(int unit, unsigned flags, const GroupDescriptor& group);
+
+}  // namespace GroupReader

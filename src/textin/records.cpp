@@ -1,0 +1,3 @@
+// Placeholder: replaced by the record fetch.
+#include "textin/records.h"
+int FetchRecord(UnitBlock*, bool) { return 24; }
