@@ -1,3 +1,160 @@
-// Placeholder driver.
+// The program body: connect the three files, read N, the backbone group and
+// the strain history, step the history and write strain and stress.
 #include "compute/driver.h"
-void RunProgram() {}
+
+#include <cstring>
+
+#include "compute/arrays.h"
+#include "compute/stepping.h"
+#include "compute/tables.h"
+#include "runtime/diagnostics.h"
+#include "runtime/floatctl.h"
+#include "runtime/items.h"
+#include "runtime/proctime.h"
+#include "runtime/units.h"
+#include "textin/groupreader.h"
+#include "textin/listreader.h"
+#include "textout/listwriter.h"
+
+namespace {
+
+constexpr int kUnitInput = 1;
+constexpr int kUnitHistory = 2;
+constexpr int kUnitOutput = 3;
+constexpr int kUnitConsole = -1;
+constexpr int kMsgConversion = 64;
+
+// Connects `unit` to `name` with status UNKNOWN and every other default.
+void Connect(int unit, const char* name) {
+  const OpenAttr attrs[] = {
+      {kTypeChar, kFormText, kAttrFile, 0, name, static_cast<int32_t>(std::strlen(name))},
+      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
+      {kTypeEnd, 0, 0, 0, nullptr, 0},
+  };
+  ConnectUnit(unit, 0, attrs);
+}
+
+// Reads N from the first record of unit 1 that holds a value. A negative N
+// cannot describe a backbone and is refused as a conversion error.
+int32_t ReadCount() {
+  int32_t n = 0;
+  const InItem items[] = {{kTypeInt32, 0, &n, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  ListReader::read(kUnitInput, 0, items);
+  if (n < 0) {
+    UnitBlock* u = nullptr;
+    if (AcquireUnit(kUnitInput, &u) == 0) ReportIoError(1, kMsgConversion, kMsgConversion, u, 0);
+    ReportMessage(kMsgConversion);
+  }
+  return n;
+}
+
+// Creates the seven tables of the backbone for N.
+void CreateTables(Tables& t) {
+  const int64_t points = static_cast<int64_t>(t.N) + 2;
+  t.SY = CreateRealArray(points);
+  t.EY = CreateRealArray(points);
+  t.ET = CreateRealArray(points - 1);
+  t.SYP = CreateRealArray(points);
+  t.SYN = CreateRealArray(points);
+  t.EYP = CreateRealArray(points);
+  t.EYN = CreateRealArray(points);
+}
+
+// Reads the group PARAMETRE with the arrays EY and SY, indices 0..N+1.
+void ReadBackbone(Tables& t) {
+  auto object = [&](const char* name, float* storage) {
+    GroupObject o{};
+    o.name = name;
+    o.name_len = 2;
+    o.type = kTypeReal4;
+    o.rank = 1;
+    o.lower[0] = 0;
+    o.upper[0] = t.N + 1;
+    o.stride[0] = sizeof(float);
+    o.storage = storage;
+    return o;
+  };
+  const GroupObject objects[] = {object("EY", t.EY), object("SY", t.SY)};
+  const GroupDescriptor group{"PARAMETRE", 9, objects, 2};
+  GroupReader::read(kUnitInput, 0, group);
+}
+
+// Counts the records of unit 2 that hold anything but blanks: M + 1.
+int64_t CountHistory() {
+  int64_t m = -1;
+  float discard = 0.0f;
+  const InItem items[] = {{kTypeReal4, 0, &discard, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  for (;;) {
+    const int ios = ListReader::read(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items);
+    if (ios == kStatusEndOfFile) break;
+    ++m;
+  }
+  return m;
+}
+
+// Reads DEF(0..M) in one statement.
+void ReadHistory(float* def, int64_t m) {
+  const ArrayDim dim{1, m + 1 > 0 ? m + 1 : 0, static_cast<int64_t>(sizeof(float))};
+  const InItem items[] = {{kTypeReal4, 1, def, &dim}, {kTypeEnd, 0, nullptr, nullptr}};
+  ListReader::read(kUnitHistory, 0, items);
+}
+
+void WriteResults(const float* def, const float* sig, int64_t m) {
+  for (int64_t j = 0; j <= m; ++j) {
+    const OutItem strain{kTypeReal4, &def[j], 4};
+    const OutItem stress{kTypeReal4, &sig[j], 4};
+    ListWriter::begin(kUnitOutput, 0, &strain, true);
+    ListWriter::put(stress, false);
+  }
+}
+
+void WriteTime(float seconds) {
+  static const char kLabel[] = "Cas programu:";
+  static const char kUnit[] = "sekund";
+  const OutItem label{kTypeChar, kLabel, static_cast<int32_t>(sizeof kLabel - 1)};
+  const OutItem time{kTypeReal4, &seconds, 4};
+  const OutItem unit{kTypeChar, kUnit, static_cast<int32_t>(sizeof kUnit - 1)};
+  ListWriter::begin(kUnitConsole, 0, &label, true);
+  ListWriter::put(time, true);
+  ListWriter::put(unit, false);
+}
+
+}  // namespace
+
+void RunProgram() {
+  SetFloatControl(3);
+  SetFlushToZero();
+  SetLockingMode(2);
+
+  Connect(kUnitInput, "input.txt");
+  Connect(kUnitHistory, "deformacia.txt");
+  Connect(kUnitOutput, "output.txt");
+
+  Tables t;
+  t.N = ReadCount();
+  CreateTables(t);
+  ReadBackbone(t);
+
+  const int64_t m = CountHistory();
+  float* def = CreateRealArray(m + 1);
+  float* sig = CreateRealArray(m + 1);
+  RewindUnit(kUnitHistory, 0);
+  ReadHistory(def, m);
+
+  float t1 = 0.0f;
+  ProcessorTime(&t1);
+  StepState s;
+  if (m >= 0) {
+    def[0] = 0.0f;
+    sig[0] = 0.0f;
+  }
+  t.K = 0;
+  InitBranches(t);
+  ComputeSlopes(t);
+  StepHistory(t, s, def, sig, m);
+
+  WriteResults(def, sig, m);
+  float t2 = 0.0f;
+  ProcessorTime(&t2);
+  WriteTime(t2 - t1);
+}

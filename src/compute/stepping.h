@@ -1,0 +1,20 @@
+// Stepping the strain history: the first elastic range, reversals and the
+// segment search along the active branch.
+#pragma once
+#include <cstdint>
+
+#include "compute/tables.h"
+
+// The state of the stepping besides K and EREV (kept in Tables).
+struct StepState {
+  int32_t DIR = 1;     // +1 ascending branch, -1 descending branch
+  bool VIRGIN = true;  // no strain has left the first elastic range yet
+  float DE = 0.0f;     // strain increment of the current step
+};
+
+// One step: computes SIG[g] from DEF[g] and the entry before it (g >= 1).
+void StepOnce(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g);
+
+// SIG[1..M] from DEF[0..M]; nothing when M < 1. DEF[0] and SIG[0] are the
+// starting point and are not stepped.
+void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M);

@@ -1,0 +1,154 @@
+// Tests of the backbone and branch tables: initial copies, slopes, rebuilds.
+#include "compute/tables.h"
+
+#include <gtest/gtest.h>
+#include <xmmintrin.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, 4);
+  return b;
+}
+
+// Owns the storage of a Tables record for a backbone of N + 2 points.
+struct Backbone {
+  std::vector<float> ey, sy, et, eyp, syp, eyn, syn;
+  Tables t;
+  Backbone(std::vector<float> e, std::vector<float> s) : ey(std::move(e)), sy(std::move(s)) {
+    const size_t points = ey.size();
+    et.assign(points - 1, 0.0f);
+    eyp.assign(points, 0.0f);
+    syp.assign(points, 0.0f);
+    eyn.assign(points, 0.0f);
+    syn.assign(points, 0.0f);
+    t.N = static_cast<int32_t>(points) - 2;
+    t.EY = ey.data();
+    t.SY = sy.data();
+    t.ET = et.data();
+    t.EYP = eyp.data();
+    t.SYP = syp.data();
+    t.EYN = eyn.data();
+    t.SYN = syn.data();
+    InitBranches(t);
+    ComputeSlopes(t);
+  }
+};
+
+TEST(InitBranches, NegatesBySubtractionSoZeroStaysPositive) {
+  Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
+  EXPECT_EQ(Bits(b.eyn[0]), 0u);
+  EXPECT_EQ(Bits(b.syn[0]), 0u);
+  EXPECT_EQ(b.eyn[3], -6.0f);
+  EXPECT_EQ(b.syp[2], 150.0f);
+  EXPECT_EQ(b.syn[1], -100.0f);
+}
+
+TEST(ComputeSlopes, WorkedExampleBackbone) {
+  Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
+  EXPECT_EQ(b.et, (std::vector<float>{100, 25, 10}));
+}
+
+// The reference for the eight-at-a-time stretch: the same estimate-and-refine
+// formula evaluated one element at a time with the scalar instruction.
+float RefinedScalar(float num, float den) {
+  float r = _mm_cvtss_f32(_mm_rcp_ss(_mm_set_ss(den)));
+  float two_r = r + r;
+  float t = den * r;
+  t = t * r;
+  return num * (two_r - t);
+}
+
+TEST(ComputeSlopes, EightAtATimeStretchUsesRefinedEstimateRestDivides) {
+  // 19 segments: slopes 0..15 in the stretch, 16..18 by division. The strain
+  // steps are chosen so that the estimate and the division differ.
+  std::vector<float> ey{0}, sy{0};
+  for (int i = 1; i <= 20; ++i) {
+    ey.push_back(ey.back() + 0.0013f * static_cast<float>(i) + 0.00071f);
+    sy.push_back(sy.back() + 37.3f / static_cast<float>(i));
+  }
+  Backbone b(ey, sy);
+  int differs = 0;
+  for (int i = 0; i < 19; ++i) {
+    SCOPED_TRACE(i);
+    const float dsy = sy[i + 1] - sy[i];
+    const float dey = ey[i + 1] - ey[i];
+    if (i < 16) {
+      EXPECT_EQ(Bits(b.et[i]), Bits(RefinedScalar(dsy, dey)));
+      if (b.et[i] != dsy / dey) ++differs;
+      EXPECT_NEAR(b.et[i], dsy / dey, std::fabs(dsy / dey) * 1e-6f);
+    } else {
+      EXPECT_EQ(Bits(b.et[i]), Bits(dsy / dey));
+    }
+  }
+  EXPECT_GT(differs, 0) << "the stretch should not be plain division";
+}
+
+TEST(ComputeSlopes, FewerThanEightSlopesAreAllDivisions) {
+  Backbone b({0, 0.3f, 0.7f, 1.9f}, {0, 10, 17, 21});
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Bits(b.et[i]), Bits((b.sy[i + 1] - b.sy[i]) / (b.ey[i + 1] - b.ey[i])));
+}
+
+TEST(Reverse, AtSegmentZeroRewritesOnlyPointZero) {
+  Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
+  b.t.K = 0;
+  b.t.EREV = 0.5f;
+  ReverseDown(b.t, 50.0f);
+  EXPECT_EQ(b.eyp, (std::vector<float>{0.5f, 1, 3, 6}));
+  EXPECT_EQ(b.syp, (std::vector<float>{50, 100, 150, 180}));
+  EXPECT_EQ(b.eyn, (std::vector<float>{0.5f, -1, -3, -6}));
+  EXPECT_EQ(b.syn, (std::vector<float>{50, -100, -150, -180}));
+}
+
+TEST(Reverse, DownThenUpBuildDoubledBranches) {
+  Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
+  b.t.K = 2;
+  b.t.EREV = 4.0f;
+  ReverseDown(b.t, 160.0f);
+  EXPECT_EQ(b.syn, (std::vector<float>{160, -40, -140, -180}));
+  EXPECT_EQ(b.eyn, (std::vector<float>{4, 2, -2, -6}));
+  EXPECT_EQ(b.eyp, (std::vector<float>{4, 4, 4, 6}));
+  EXPECT_EQ(b.syp, (std::vector<float>{160, 160, 160, 180}));
+  b.t.EREV = -4.0f;
+  ReverseUp(b.t, -160.0f);
+  EXPECT_EQ(b.syp, (std::vector<float>{-160, 40, 140, 180}));
+  EXPECT_EQ(b.eyp, (std::vector<float>{-4, -2, 2, 6}));
+  EXPECT_EQ(b.eyn, (std::vector<float>{-4, -4, -4, -6}));
+}
+
+TEST(Reverse, YieldPlateauGivesFiniteDoubledSteps) {
+  // Segment 1 is a plateau (SY(1) = SY(2)): zero slope.
+  Backbone b({0, 1, 3, 6}, {0, 100, 100, 130});
+  ASSERT_EQ(b.et[1], 0.0f);
+  b.t.K = 3;
+  b.t.EREV = 7.0f;
+  ReverseDown(b.t, 140.0f);
+  // New descending branch: 2 * (1 - 0) / 1, then the plateau 2 * (3 - 1), then
+  // 2 * 30 / 10.
+  EXPECT_EQ(b.eyn, (std::vector<float>{7, 5, 1, -5}));
+  EXPECT_EQ(b.syn, (std::vector<float>{140, -60, -60, -120}));
+  // The collapsing branch sits on the reversal point, no NaN.
+  EXPECT_EQ(b.eyp, (std::vector<float>{7, 7, 7, 7}));
+  b.t.K = 3;
+  b.t.EREV = -5.0f;
+  ReverseUp(b.t, -120.0f);
+  EXPECT_EQ(b.eyp, (std::vector<float>{-5, -3, 1, 7}));
+  EXPECT_EQ(b.eyn, (std::vector<float>{-5, -5, -5, -5}));
+}
+
+TEST(BranchStress, RoundsEachOperation) {
+  Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
+  b.t.K = 2;
+  const float e = 4.1f;
+  const float d = e - 3.0f;
+  const float p = d * 10.0f;
+  EXPECT_EQ(Bits(BranchStress(b.t, e, b.t.EYP, b.t.SYP)), Bits(p + 150.0f));
+}
+
+}  // namespace
