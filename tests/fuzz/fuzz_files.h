@@ -1,0 +1,37 @@
+// Scratch files and unit connection for the fuzz targets.
+#pragma once
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "runtime/items.h"
+#include "runtime/units.h"
+
+namespace fuzzfiles {
+
+// Writes the input to a file of this process in the temporary directory.
+inline std::string ScratchFile(const char* tag, const uint8_t* data, size_t size) {
+  const std::string path =
+      "/tmp/hysteresis-fuzz-" + std::string(tag) + "-" + std::to_string(getpid()) + ".txt";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f) {
+    if (size) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
+  return path;
+}
+
+// Connects `unit` to `path` with status UNKNOWN, failures returned.
+inline bool Connect(int unit, const std::string& path) {
+  const OpenAttr attrs[] = {
+      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
+      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
+      {kTypeEnd, 0, 0, 0, nullptr, 0},
+  };
+  return ConnectUnit(unit, kErrStatusWanted, attrs) == 0;
+}
+
+}  // namespace fuzzfiles

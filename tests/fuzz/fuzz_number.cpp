@@ -1,0 +1,72 @@
+// Fuzz target: the number conversions on arbitrary text, cross-checked with
+// std::from_chars where both accept a plain decimal number.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "textin/number.h"
+
+namespace {
+
+// True when the text is a plain decimal that std::from_chars reads whole:
+// digits, at most one point, an optional e/E exponent with optional sign.
+bool PlainDecimal(const char* p, size_t n) {
+  size_t i = 0;
+  if (i < n && p[i] == '-') ++i;
+  bool digits = false, point = false;
+  for (; i < n && (std::isdigit(static_cast<unsigned char>(p[i])) || p[i] == '.'); ++i) {
+    if (p[i] == '.') {
+      if (point) return false;
+      point = true;
+    } else {
+      digits = true;
+    }
+  }
+  if (!digits) return false;
+  if (i < n && (p[i] == 'e' || p[i] == 'E')) {
+    ++i;
+    if (i < n && (p[i] == '+' || p[i] == '-')) ++i;
+    size_t start = i;
+    for (; i < n && std::isdigit(static_cast<unsigned char>(p[i])); ++i) {
+    }
+    if (i == start || i - start > 6) return false;
+  }
+  return i == n;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A copy of exactly `size` bytes: a read past the end is caught by the
+  // address sanitizer.
+  std::vector<char> text(data, data + size);
+  const char* p = text.data();
+  const int64_t n = static_cast<int64_t>(size);
+
+  int32_t i32 = 0;
+  TextToInteger(p, n, kListIntOptions, &i32);
+  uint64_t u64 = 0;
+  DigitsToUnsigned64(p, n, 16, 0, &u64);
+
+  float f = 0;
+  const int fs = TextToSingle(p, n, 0, 0, kListRealOptions, &f);
+  double d = 0;
+  const int ds = TextToDouble(p, n, 0, 0, kListRealOptions, &d);
+
+  if (PlainDecimal(p, size)) {
+    float ref = 0;
+    auto r = std::from_chars(p, p + size, ref);
+    if (r.ec == std::errc() && r.ptr == p + size) {
+      if (fs != 0 || std::memcmp(&f, &ref, 4) != 0) std::abort();
+    }
+    double dref = 0;
+    auto rd = std::from_chars(p, p + size, dref);
+    if (rd.ec == std::errc() && rd.ptr == p + size) {
+      if (ds != 0 || std::memcmp(&d, &dref, 8) != 0) std::abort();
+    }
+  }
+  return 0;
+}
