@@ -1,5 +1,6 @@
 // Fuzz target: the number conversions on arbitrary text, cross-checked with
 // std::from_chars where both accept a plain decimal number.
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>

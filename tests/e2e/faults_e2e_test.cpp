@@ -1,0 +1,140 @@
+// Fault injection over a whole run: the example job is run once per system
+// call it makes, with that call failing. Every run must end with a diagnostic
+// and the status of its message (or succeed, for an interrupted call that is
+// retried), and "output.txt" must hold whole records of the right output.
+#include <sys/mman.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "app/process.h"
+#include "runtime/platform/fault.h"
+#include "support/run.h"
+
+namespace {
+
+using testsupport::RunInChild;
+using testsupport::TempDir;
+
+constexpr uint64_t kMaxCalls = 4096;
+
+// Shared with the child: the kinds of the calls the run makes.
+struct Trace {
+  uint64_t length;
+  Sys::CallKind kinds[kMaxCalls];
+};
+
+Trace* SharedTrace() {
+  void* p = mmap(nullptr, sizeof(Trace), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
+                 -1, 0);
+  return p == MAP_FAILED ? nullptr : static_cast<Trace*>(p);
+}
+
+void PrepareJob(const TempDir& dir) {
+  dir.write("input.txt", testsupport::kExampleInput);
+  dir.write("deformacia.txt", testsupport::kExampleHistory);
+}
+
+// The error an injected failure of this kind of call gets.
+int ErrorFor(Sys::CallKind kind) {
+  switch (kind) {
+    case Sys::kCallOpen: return EACCES;
+    case Sys::kCallWrite: return ENOSPC;
+    case Sys::kCallAlloc: return ENOMEM;
+    default: return EIO;
+  }
+}
+
+const testsupport::Env kQuiet = {{"VELD_DISABLE_STACK_TRACE", "1"}};
+
+class Faults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    trace_ = SharedTrace();
+    ASSERT_NE(trace_, nullptr);
+    TempDir dir;
+    PrepareJob(dir);
+    Trace* trace = trace_;
+    auto r = RunInChild(dir.path(), [trace] {
+      Sys::SetCallTrace(trace->kinds, kMaxCalls, &trace->length);
+      return ProcessMain();
+    }, kQuiet);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(dir.read("output.txt"), testsupport::kExampleOutput);
+    ASSERT_GT(trace_->length, 0u);
+    ASSERT_LT(trace_->length, kMaxCalls);
+  }
+  void TearDown() override {
+    if (trace_) munmap(trace_, sizeof(Trace));
+  }
+  Trace* trace_ = nullptr;
+};
+
+// "output.txt" holds whole records that begin the expected output.
+void ExpectWholeRecords(const std::string& output) {
+  EXPECT_EQ(output.size() % 32, 0u) << output;
+  EXPECT_EQ(std::string(testsupport::kExampleOutput).substr(0, output.size()), output);
+}
+
+TEST_F(Faults, EveryFailingCallEndsWithItsDiagnostic) {
+  for (uint64_t i = 1; i <= trace_->length; ++i) {
+    const Sys::CallKind kind = trace_->kinds[i - 1];
+    SCOPED_TRACE("call " + std::to_string(i) + " of kind " + std::to_string(kind));
+    TempDir dir;
+    PrepareJob(dir);
+    const int error = ErrorFor(kind);
+    auto r = RunInChild(dir.path(), [i, error] {
+      Sys::SetFault(i, error);
+      return ProcessMain();
+    }, kQuiet);
+    ASSERT_FALSE(r.signaled) << r.err;
+    ExpectWholeRecords(dir.read("output.txt"));
+    if (r.status == 0) {
+      // Only a call whose failure changes nothing may pass unnoticed: then
+      // the whole output must be there.
+      EXPECT_EQ(dir.read("output.txt"), testsupport::kExampleOutput);
+      continue;
+    }
+    const std::string prefix = "dravel: severe (" + std::to_string(r.status) + "): ";
+    EXPECT_NE(r.err.find(prefix), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Faults, InterruptedCallsAreRetriedInvisibly) {
+  for (uint64_t i = 1; i <= trace_->length; ++i) {
+    // Memory requests are not system calls that can be interrupted.
+    if (trace_->kinds[i - 1] == Sys::kCallAlloc) continue;
+    SCOPED_TRACE("call " + std::to_string(i));
+    TempDir dir;
+    PrepareJob(dir);
+    auto r = RunInChild(dir.path(), [i] {
+      Sys::SetFault(i, EINTR);
+      return ProcessMain();
+    }, kQuiet);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.read("output.txt"), testsupport::kExampleOutput);
+  }
+}
+
+TEST(FaultsMemory, HistoryThatCannotBeAllocatedEndsWith41) {
+  TempDir dir;
+  dir.write("input.txt", testsupport::kExampleInput);
+  std::string history;
+  for (int i = 0; i < 3000000; ++i) history += "1\n";
+  dir.write("deformacia.txt", history);
+#if defined(HYSTERESIS_SANITIZED)
+  GTEST_SKIP() << "address-space limits do not combine with the address sanitizer";
+#endif
+  // 3 million entries need two arrays of 12 MB; 40 MB of address space is
+  // enough to start but not for both.
+  auto r = testsupport::RunProgram(
+      {"/bin/sh", "-c", std::string("ulimit -v 40000; exec ") + HYSTERESIS_BINARY}, dir.path(),
+      kQuiet);
+  EXPECT_EQ(r.status, 41) << r.err;
+  EXPECT_EQ(r.err, "dravel: severe (41): insufficient virtual memory\r\n");
+}
+
+}  // namespace
