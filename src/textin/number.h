@@ -55,8 +55,13 @@ int DigitsToUnsigned64(const char* text, int64_t length, int base, unsigned opti
                        uint64_t* dest);
 
 // Converts [text, text + length) to single precision, nearest, ties to even.
-// `scale` and `implied_digits` are 0 for list input. Returns 0 or 1; *dest is
-// always written.
+// `implied_digits` d scales a value written without a decimal point by 10^-d;
+// `scale` s scales a value written without an exponent by 10^-s; both are 0
+// for list input. Returns 0 or 1 (a negative length is 1 with 0.0); *dest is
+// always written: the value, a signed infinity on overflow, 0.0 or the
+// recognised infinity or NaN when rejected trailing text follows.
+// Rounding is always to nearest (the rounding field is not read) and a
+// hexadecimal significand is never accepted; this program uses neither.
 int TextToSingle(const char* text, int64_t length, int scale, int implied_digits,
                  unsigned options, float* dest);
 

@@ -1,0 +1,75 @@
+// Speed of the number conversions on short value tokens, as the list reader
+// hands them over (start and length inside a record).
+#include "textin/number.h"
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// Typical strain and stress values, 8 to 12 characters.
+constexpr std::string_view kRealTokens[] = {
+    "0.00123456", "-1.2345E-03", "123.456789", "2.5000E+02", "-0.0045678",
+    "1.23456E-4", "350.12345",  "-275.5001",  "0.1000000",  "6.02214D23",
+    "-1.5E-3",    "0.98765432", "200000.00",  "7.123E+01",  "-3.3333333",
+    "4.5678e-02",
+};
+constexpr std::string_view kIntTokens[] = {"12", "1000", "-45", "2147483647", "7", "65536"};
+
+void BM_TextToSingle(benchmark::State& state) {
+  size_t i = 0;
+  float value;
+  for (auto _ : state) {
+    std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
+    benchmark::DoNotOptimize(TextToSingle(t.data(), static_cast<int64_t>(t.size()), 0, 0,
+                                          kListRealOptions, &value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextToSingle);
+
+void BM_TextToDouble(benchmark::State& state) {
+  size_t i = 0;
+  double value;
+  for (auto _ : state) {
+    std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
+    benchmark::DoNotOptimize(TextToDouble(t.data(), static_cast<int64_t>(t.size()), 0, 0,
+                                          kListRealOptions, &value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextToDouble);
+
+// The library conversion alone on the same tokens (it stops early on the
+// D exponent of one token), for comparison.
+void BM_LibraryFromCharsFloat(benchmark::State& state) {
+  size_t i = 0;
+  float value;
+  for (auto _ : state) {
+    std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
+    benchmark::DoNotOptimize(std::from_chars(t.data(), t.data() + t.size(), value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LibraryFromCharsFloat);
+
+void BM_TextToInteger(benchmark::State& state) {
+  size_t i = 0;
+  int32_t value;
+  for (auto _ : state) {
+    std::string_view t = kIntTokens[i++ % std::size(kIntTokens)];
+    benchmark::DoNotOptimize(
+        TextToInteger(t.data(), static_cast<int64_t>(t.size()), kListIntOptions, &value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextToInteger);
+
+}  // namespace
