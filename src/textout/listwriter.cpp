@@ -1,6 +1,263 @@
-// Placeholder: replaced by the list-directed writer.
+// List-directed output: lays out REAL(4) and CHARACTER items in the unit's
+// record buffer, ends records at the line width and hands each to PutRecord.
 #include "textout/listwriter.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
+#include "runtime/diagnostics.h"
+#include "runtime/platform/memory.h"
+#include "runtime/units.h"
+#include "textout/realtext.h"
+
 namespace ListWriter {
-int begin(int, unsigned, const OutItem*, bool) { return 38; }
-int put(const OutItem&, bool) { return 38; }
+namespace {
+
+constexpr int kErrorWrite = 38;
+constexpr int kErrorReadOnly = 47;
+constexpr int kErrorOverflow = 66;
+constexpr int kErrorUnformatted = 257;
+constexpr int kErrorDirect = 259;
+
+// PutRecord appends the terminator (at most CR LF) in place after the record.
+constexpr int kTerminatorRoom = 2;
+
+// Layout state of the statement in progress on this thread.
+struct Statement {
+  UnitBlock* unit = nullptr;   // null: no statement in progress
+  unsigned flags = 0;
+  int32_t room = 0;            // positions left in the current record
+  bool at_record_start = true; // nothing placed in the current record yet
+  uint8_t last_item_kind = 0;  // type code of the last item in the record; 0 none
+  int failed = 0;              // status of the last statement that failed
+};
+
+thread_local Statement g_statement;
+
+// Where the next record is built: behind the held output of a buffered unit.
+char* RecordBase(const UnitBlock* u) { return u->pending_end ? u->pending_end : u->buffer; }
+
+// Moves the unit's buffer, and every pointer into it, to a block of
+// `capacity` bytes. Returns false (nothing changed) when it cannot be had.
+bool GrowBuffer(UnitBlock* u, size_t capacity) {
+  char** const pointers[] = {&u->pos, &u->pending_end, &u->record_start, &u->record_end,
+                             &u->readahead};
+  ptrdiff_t offsets[std::size(pointers)];
+  for (size_t i = 0; i < std::size(pointers); ++i)
+    offsets[i] = *pointers[i] ? *pointers[i] - u->buffer : -1;
+  char* grown = static_cast<char*>(Sys::Reallocate(u->buffer, capacity));
+  if (grown == nullptr) return false;
+  for (size_t i = 0; i < std::size(pointers); ++i)
+    if (offsets[i] >= 0) *pointers[i] = grown + offsets[i];
+  u->buffer = grown;
+  u->capacity = static_cast<int32_t>(capacity);
+  return true;
 }
+
+// Begins a new record: the layout state is reset and room is made for the
+// longest record this writer can build (the line width, or one REAL(4) field
+// on a narrower line) with its terminator: held output of a buffered unit is
+// written first, then the buffer is enlarged if need be. Returns 0, 38 or 66.
+int StartRecord(Statement& s) {
+  UnitBlock* u = s.unit;
+  const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
+  const size_t capacity = static_cast<size_t>(u->capacity);
+  if (u->pending_end != nullptr && static_cast<size_t>(u->pending_end - u->buffer) + longest > capacity) {
+    if (FlushUnit(u) != 0) return kErrorWrite;
+  }
+  const size_t offset = static_cast<size_t>(RecordBase(u) - u->buffer);
+  if (offset + longest > capacity) {
+    if (capacity > INT32_MAX / 2 || !GrowBuffer(u, std::max(2 * capacity, offset + longest)))
+      return kErrorOverflow;
+  }
+  u->record_start = u->pos = RecordBase(u);
+  s.room = u->line_width;
+  s.at_record_start = true;
+  s.last_item_kind = 0;
+  return 0;
+}
+
+// Hands the record [record_start, pos) to the unit. Returns 0 or 38.
+int WriteRecord(Statement& s) {
+  UnitBlock* u = s.unit;
+  u->record_end = u->pos;
+  const int rc = PutRecord(u, u->record_start, static_cast<size_t>(u->pos - u->record_start));
+  return rc == 0 ? 0 : kErrorWrite;
+}
+
+// Ends the current record and begins the next one. Returns 0, 38 or 66.
+int NextRecord(Statement& s) {
+  const int rc = WriteRecord(s);
+  return rc != 0 ? rc : StartRecord(s);
+}
+
+void PutBlank(Statement& s) {
+  *s.unit->pos++ = ' ';
+  if (s.room > 0) --s.room;
+}
+
+// Places one REAL(4) item: a new record when fewer than 15 positions are
+// left (unless the record is still empty), then the field. Returns 0 or an error.
+int PlaceReal(Statement& s, const OutItem& item) {
+  UnitBlock* u = s.unit;
+  if (s.room < RealText::kFieldWidth && u->pos != u->record_start) {
+    if (const int rc = NextRecord(s)) return rc;
+  }
+  uint32_t bits;
+  std::memcpy(&bits, item.value, sizeof bits);
+  RealText::to_list_field(bits, u->pos);
+  u->pos += RealText::kFieldWidth;
+  s.room = std::max(0, s.room - RealText::kFieldWidth);
+  s.last_item_kind = kTypeReal4;
+  s.at_record_start = false;
+  return 0;
+}
+
+// Places one CHARACTER item as it is: a blank in front when it begins a
+// record, a blank after a non-character item, a new record when it does not
+// fit a non-empty record, and a split over as many records as it needs, each
+// beginning with a blank. Returns 0 or an error (66: the line is too narrow
+// to make progress).
+int PlaceCharacter(Statement& s, const OutItem& item) {
+  UnitBlock* u = s.unit;
+  const char* text = static_cast<const char*>(item.value);
+  int64_t left = item.length > 0 ? item.length : 0;
+  const int32_t fits = s.room;
+  if (left > fits && u->line_width < 2) return kErrorOverflow;
+  if (s.at_record_start && fits >= left && fits > 1) {
+    PutBlank(s);
+    s.at_record_start = false;
+  }
+  if (s.last_item_kind != 0 && s.last_item_kind != kTypeChar && s.room > 0) PutBlank(s);
+  if (left > fits && u->pos != u->record_start) {
+    if (const int rc = NextRecord(s)) return rc;
+  }
+  for (;;) {
+    if (s.at_record_start) {
+      if (s.room > 1) PutBlank(s);
+      s.at_record_start = false;
+    }
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(left, s.room));
+    std::memcpy(u->pos, text, static_cast<size_t>(n));
+    u->pos += n;
+    text += n;
+    left -= n;
+    s.room -= n;
+    if (left == 0) break;
+    if (const int rc = NextRecord(s)) return rc;
+  }
+  s.last_item_kind = kTypeChar;
+  s.at_record_start = false;
+  return 0;
+}
+
+// Places an item by its type code. Types without a list-directed output form
+// here place nothing.
+int Place(Statement& s, const OutItem& item) {
+  switch (item.type) {
+    case kTypeReal4: return PlaceReal(s, item);
+    case kTypeChar: return PlaceCharacter(s, item);
+    default: return 0;
+  }
+}
+
+// Ends the statement: a record with one blank when nothing was placed, the
+// last record written, the unit released. Returns 0 or an error.
+int EndStatement(Statement& s) {
+  UnitBlock* u = s.unit;
+  if (s.at_record_start && u->pos == u->record_start) {
+    if (u->line_width < 2) return kErrorOverflow;
+    PutBlank(s);
+  }
+  if (const int rc = WriteRecord(s)) return rc;
+  u->record_start = u->pos = RecordBase(u);
+  s.at_record_start = true;
+  s.last_item_kind = 0;
+  s.unit = nullptr;
+  s.failed = 0;
+  ReleaseUnit(u);
+  return 0;
+}
+
+// Failure of the statement in progress: the unit is released and the error
+// reported, or returned when the statement asked for its status.
+int Fail(Statement& s, int error) {
+  UnitBlock* u = s.unit;
+  s.unit = nullptr;
+  s.failed = error;
+  return FailStatement(u, error, s.flags);
+}
+
+// Places `item` (if any) and ends the statement when `more` is false.
+int Continue(Statement& s, const OutItem* item, bool more) {
+  if (item != nullptr) {
+    if (const int rc = Place(s, *item)) return Fail(s, rc);
+  }
+  if (more) return 0;
+  if (const int rc = EndStatement(s)) return Fail(s, rc);
+  return 0;
+}
+
+// Connects a unit at its first use: the default output unit (and the other
+// preconnected units) to standard output or its environment file, any other
+// unit to its default file. Returns 0 or the error number.
+int ConnectImplicitly(UnitBlock* u) {
+  if (u->number == -1 || (u->flags & kUnitPreconnected)) return ConnectDefaultUnit(u);
+  const OpenAttr attrs[] = {
+      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
+      {kTypeEnd, 0, 0, 0, nullptr, 0},
+  };
+  return ConnectAcquired(u, attrs);
+}
+
+// The error that keeps a connected unit from list-directed writing, or 0.
+int WriteCheck(const UnitBlock* u) {
+  if (u->flags & kUnitUnformatted) return kErrorUnformatted;
+  if (u->flags & kUnitDirect) return kErrorDirect;
+  if (u->flags & kUnitReadOnly) return kErrorReadOnly;
+  if (u->buffer == nullptr || u->capacity <= 0) return kErrorOverflow;
+  return 0;
+}
+
+// Begins a statement on the acquired `unit`: implicit connection, the checks,
+// the first record blank-filled over the allowance, then the first item.
+int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool more) {
+  Statement& s = g_statement;
+  s = Statement{};
+  s.unit = unit;
+  s.flags = flags;
+  if (!(unit->flags & kUnitConnected)) {
+    if (const int rc = ConnectImplicitly(unit)) return Fail(s, rc);
+  }
+  if (const int rc = WriteCheck(unit)) return Fail(s, rc);
+  if (const int rc = StartRecord(s)) return Fail(s, rc);
+  const char* end = unit->buffer + unit->capacity;
+  std::memset(unit->record_start, ' ',
+              static_cast<size_t>(std::min<int64_t>(std::max(unit->allowance, 0),
+                                                    end - unit->record_start)));
+  return Continue(s, first, more);
+}
+
+}  // namespace
+
+int begin(int unit, unsigned flags, const OutItem* first, bool more) {
+  UnitBlock* u = nullptr;
+  if (const int rc = AcquireUnit(unit, &u)) {
+    // A statement still in progress on this thread keeps its state.
+    if (g_statement.unit == nullptr) g_statement.failed = rc;
+    if (u != nullptr) return ReportIoError(0, rc, rc, u, flags);
+    return ReportUnitNumberError(rc, unit, flags);
+  }
+  return BeginAcquired(u, flags, first, more);
+}
+
+int put(const OutItem& item, bool more) {
+  Statement& s = g_statement;
+  if (s.unit == nullptr) return s.failed;
+  return Continue(s, &item, more);
+}
+
+}  // namespace ListWriter

@@ -11,7 +11,9 @@ namespace ListWriter {
 int begin(int unit, unsigned flags, const OutItem* first, bool more);
 
 // Places one further item of the statement begun last; ends the statement
-// when `more` is false. Returns as begin.
+// when `more` is false. Returns as begin. Without a statement in progress
+// (none begun, or the last one failed) it places nothing and returns the
+// status of that failure, or 0.
 int put(const OutItem& item, bool more);
 
 }  // namespace ListWriter

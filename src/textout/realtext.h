@@ -17,4 +17,10 @@ struct RoundedDigits {
 };
 RoundedDigits round_digits(uint32_t magnitude_bits, int n);
 
+// Magnitude bit patterns whose field takes the fixed form: the binary32
+// value nearest 0.1 up to 9999999.0. Every value in between rounds to 7
+// digits inside [0.1, 10^7), every value outside does not.
+constexpr uint32_t kFixedLowBits = 0x3DCCCCCDu;
+constexpr uint32_t kFixedHighBits = 0x4B18967Fu;
+
 }  // namespace RealText
