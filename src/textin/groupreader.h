@@ -29,7 +29,13 @@ namespace GroupReader {
 
 // Reads group `group` from `unit`. Returns 0; with kErrStatusWanted or
 // kEndStatusWanted in `flags` the failure's status, otherwise a failure is
-// reported and the run ends.
+// reported and the run ends. Failures: 17 syntax (also number text the
+// conversion refuses, a name or value over 2,000 characters, a record that
+// cannot be read inside the group), 18 too many values, 19 unknown object or
+// bad subscripts, 24 end of file, 64 a quoted string or logical value for a
+// number (objects of types other than 9 and 26 take no values: 64), 41 no
+// token buffer. After the first record every failure carries the line and
+// position for the diagnostic.
 int read(int unit, unsigned flags, const GroupDescriptor& group);
 
 }  // namespace GroupReader
