@@ -47,7 +47,7 @@ TEST(Driver, ConsoleTimeFieldIsNeverNegative) {
   auto r = RunHysteresis(dir.path());
   ASSERT_EQ(r.out.size(), 38u);
   const std::string field = r.out.substr(14, 15);
-  EXPECT_EQ(field.find('-'), std::string::npos) << field;
+  EXPECT_NE(field[field.find_first_not_of(' ')], '-') << field;
 }
 
 struct HistoryCase {
