@@ -24,6 +24,11 @@ constexpr int kUnitOutput = 3;
 constexpr int kUnitConsole = -1;
 constexpr int kMsgConversion = 64;
 
+// The tables and histories are program-wide: created once, kept to the end.
+Tables g_tables;
+float* g_def = nullptr;
+float* g_sig = nullptr;
+
 // Connects `unit` to `name` with status UNKNOWN and every other default.
 void Connect(int unit, const char* name) {
   const OpenAttr attrs[] = {
@@ -130,14 +135,14 @@ void RunProgram() {
   Connect(kUnitHistory, "deformacia.txt");
   Connect(kUnitOutput, "output.txt");
 
-  Tables t;
+  Tables& t = g_tables;
   t.N = ReadCount();
   CreateTables(t);
   ReadBackbone(t);
 
   const int64_t m = CountHistory();
-  float* def = CreateRealArray(m + 1);
-  float* sig = CreateRealArray(m + 1);
+  float* def = g_def = CreateRealArray(m + 1);
+  float* sig = g_sig = CreateRealArray(m + 1);
   RewindUnit(kUnitHistory, 0);
   ReadHistory(def, m);
 
