@@ -34,6 +34,11 @@ int ReportMessage(unsigned number, std::initializer_list<MsgArg> args = {});
 int ReportIoError(int action, int error_number, int message_number, UnitBlock* unit,
                   unsigned flags);
 
+// ReportIoError for a statement that has no unit block (the unit number was
+// refused, as 32 for a number below -5): the text shows `unit_number` and
+// the file "Unknown". Same return as ReportIoError.
+int ReportUnitNumberError(int error_number, int unit_number, unsigned flags);
+
 // Shorthand: ReportIoError with action 1 and message = error.
 inline int FailStatement(UnitBlock* unit, int error, unsigned flags) {
   return ReportIoError(1, error, error, unit, flags);
@@ -51,3 +56,20 @@ int ExitProcessing();
 // exception report stored its row number).
 void SetStoredExitStatus(int status);
 int StoredExitStatus();
+
+// Floating-point trap counts reported by ExitProcessing as info messages
+// (rows 300, 298, 299, 297, 296). `option_word` bits 8..12 enable the count of
+// overflow, underflow, divide-by-zero, invalid and inexact traps.
+void SetFloatTrapCounting(unsigned option_word);
+// Counts one trap of the floating row 72, 74, 73, 65 or 140 when its count
+// is enabled; returns whether it was counted.
+bool CountFloatTrap(unsigned row);
+
+// True when a debugger is attached: the system says so, or the switch
+// VELD__IS_DEBUGGER_PRESENT or VELD_DEBUGGER_IS_PRESENT is on.
+bool DebuggerAttached();
+
+// Claims the ending of the process for the calling thread. Returns false when
+// another thread is already ending it (the caller must then not go on as if
+// it were the last word: see Sys::ParkThread).
+bool ClaimProcessEnd();

@@ -1,0 +1,68 @@
+// The message catalogue: number, severity and built-in text of every message
+// of the run-time, the severity prefixes, and the small printf-like formatter
+// (async-signal-safe) that fills in a row's conversions.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct MsgArg;
+
+enum Severity : uint8_t {
+  kSevNone = 0,
+  kSevInfo = 1,
+  kSevWarning = 2,
+  kSevError = 3,
+  kSevSevere = 4,
+};
+
+struct MessageRow {
+  uint32_t number;
+  uint8_t severity;
+  const char* text;
+};
+
+// Rows with a fixed meaning for the diagnostics themselves.
+constexpr unsigned kMsgPrefixFirst = 450;  // 450..454: prefix of severity 0..4
+constexpr unsigned kMsgPrefixWord = 455;   // the bare prefix word
+constexpr unsigned kMsgNotFound = 500;
+constexpr unsigned kMsgNoReportMemory = 502;
+constexpr unsigned kMsgCaption = 505;
+constexpr unsigned kMsgUnknownName = 513;
+constexpr unsigned kMsgLinePosition = 514;
+
+namespace MessageCatalogue {
+
+// The row of `number` (taken modulo 65536), or null when there is none.
+const MessageRow* Find(unsigned number);
+
+// The whole table in ascending number order.
+const MessageRow* Rows();
+size_t RowCount();
+
+// The prefix format of `severity` 0..4 ("dravel: severe (%i): " ...);
+// severities above 4 get the severe prefix.
+const char* Prefix(int severity);
+
+// The bare prefix word ("dravel").
+const char* PrefixWord();
+
+// The caption of a message window (row 505).
+const char* Caption();
+
+// Ends the use of a message library. There is none on this platform: the
+// built-in texts always serve, so this only exists for the run-time finish.
+void Close();
+
+}  // namespace MessageCatalogue
+
+// The run-time finish's name for MessageCatalogue::Close.
+void CloseMessageCatalogue();
+
+// Formats `format` with `args` into out[0..capacity), cutting what does not
+// fit. Conversions: %d %i %u %x %X %s %c %% with the flags '-' and '0', a
+// width, a precision and the length modifiers l, ll, h. A missing argument
+// counts as 0 or as the empty text; an integer given for %s prints in
+// decimal, a text given for an integer prints 0. Returns the length written (no NUL
+// is added). Async-signal-safe.
+size_t FormatText(char* out, size_t capacity, const char* format, const MsgArg* args,
+                  size_t arg_count);
