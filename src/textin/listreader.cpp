@@ -1,5 +1,554 @@
-// Placeholder: replaced by the list-directed reader.
+// List-directed input statements: separators, null values, repeat counts and
+// the slash, with each value assigned by item type from its text in place.
 #include "textin/listreader.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "runtime/diagnostics.h"
+#include "runtime/units.h"
+#include "textin/number.h"
+#include "textin/records.h"
+
 namespace ListReader {
-int read(int, unsigned, const InItem*) { return 24; }
+namespace {
+
+constexpr int kErrRead = 39;
+constexpr int kErrSyntax = 59;
+constexpr int kErrConversion = 64;
+constexpr int kErrUnformatted = 257;
+constexpr int kErrDirect = 259;
+constexpr int kMaxRank = 7;
+// Longest token taken by the direct conversion route (19 digits at most).
+constexpr int kPlainDecimalMax = 19;
+
+// Work buffer for quoted text (and for a complex real part that must outlive
+// its record); one per thread, since a statement holds its unit's lock.
+thread_local char t_work[kListWorkSize];
+
+// Character classes of numeric token collection.
+enum CharClass : uint8_t {
+  kClsOther = 0,  // not allowed in a numeric token
+  kClsDigit,
+  kClsSign,
+  kClsDot,
+  kClsExponent,   // E D Q e d q
+  kClsSpecial,    // I N i n: start of an infinity or NaN spelling
+  kClsStar,
+  kClsEnd,        // blank, tab, comma, slash, closing parenthesis
+};
+
+constexpr std::array<uint8_t, 256> MakeClassTable() {
+  std::array<uint8_t, 256> t{};
+  for (int c = '0'; c <= '9'; ++c) t[c] = kClsDigit;
+  t['+'] = t['-'] = kClsSign;
+  t['.'] = kClsDot;
+  for (char c : {'E', 'D', 'Q', 'e', 'd', 'q'}) t[static_cast<uint8_t>(c)] = kClsExponent;
+  for (char c : {'I', 'N', 'i', 'n'}) t[static_cast<uint8_t>(c)] = kClsSpecial;
+  t['*'] = kClsStar;
+  for (char c : {' ', '\t', ',', '/', ')'}) t[static_cast<uint8_t>(c)] = kClsEnd;
+  return t;
 }
+constexpr std::array<uint8_t, 256> kClass = MakeClassTable();
+
+inline CharClass ClassOf(char c) {
+  return static_cast<CharClass>(kClass[static_cast<uint8_t>(c)]);
+}
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsLogicalLetter(char c) { return c == 'T' || c == 'F' || c == 't' || c == 'f'; }
+
+// High bit of each byte of the result set exactly where the byte of v is 0.
+inline uint64_t ZeroBytes(uint64_t v) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// True when all eight bytes of w are blanks.
+inline bool AllBlank(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  uint64_t hits = ZeroBytes(w ^ (kOnes * ' ')) | ZeroBytes(w ^ (kOnes * '\t')) |
+                  ZeroBytes(w ^ (kOnes * '\r')) | ZeroBytes(w ^ (kOnes * '\n'));
+  return hits == 0x8080808080808080ull;
+}
+
+// First non-blank byte in [p, end), or end. Runs of blanks go a word at a time.
+inline char* SkipBlanks(char* p, char* end) {
+  while (p < end && IsBlank(*p)) {
+    ++p;
+    while (end - p >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      if (!AllBlank(w)) break;
+      p += 8;
+    }
+  }
+  return p;
+}
+
+// The last non-blank byte before `p` in the record, or 0 when there is none.
+char PrevNonBlank(const char* start, const char* p) {
+  while (p > start) {
+    --p;
+    if (!IsBlank(*p)) return *p;
+  }
+  return 0;
+}
+
+// Skips blanks and record ends up to the next non-blank byte, applying the
+// record-end separator rules. Returns 0 or the fetch error (24 at end of file).
+int SkipToValue(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  for (;;) {
+    u->pos = SkipBlanks(u->pos, u->record_end);
+    if (u->pos < u->record_end) {
+      st.value_seen = true;
+      return 0;
+    }
+    if (st.value_seen) {
+      st.separator_flags |= kSepRecordEnd;
+      if (!(st.record_flags & kRecCommaSeen) &&
+          PrevNonBlank(u->record_start, u->record_end) == ',')
+        st.record_flags |= kRecCommaSeen;
+    }
+    int err = FetchRecord(u, true);
+    if (err != 0) return err;
+    st.record_flags |= kRecNew;
+  }
+}
+
+// True when the comma at `p` is a null value rather than the separator
+// after a value.
+bool CommaIsNull(const ListScanState& st, const char* p) {
+  if (st.record_flags & kRecNew)
+    return !((st.separator_flags & kSepRecordEnd) && !(st.record_flags & kRecCommaSeen));
+  if (st.record_flags & kRecCommaSeen) return true;
+  return PrevNonBlank(st.unit->record_start, p) == ',';
+}
+
+// Skips blanks inside a parenthesised value, over record ends. Before a new
+// record replaces the buffer content, the real part moves to the work buffer.
+// Returns 0, 59 (real part too long to keep) or the fetch error.
+int SkipInComplex(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  for (;;) {
+    u->pos = SkipBlanks(u->pos, u->record_end);
+    if (u->pos < u->record_end) return 0;
+    if (st.token_text != nullptr && st.token_text != st.work) {
+      if (st.token_len >= kListWorkSize) return kErrSyntax;
+      std::memcpy(st.work, st.token_text, static_cast<size_t>(st.token_len));
+      st.token_text = st.work;
+    }
+    int err = FetchRecord(u, true);
+    if (err != 0) return err;
+  }
+}
+
+// End of a logical value or an infinity/NaN spelling: blank, tab, comma,
+// slash, closing parenthesis or the record end.
+char* WordEnd(char* p, char* end) {
+  while (p < end && ClassOf(*p) != kClsEnd) ++p;
+  return p;
+}
+
+int ScanValue(ListScanState& st, bool allow_repeat);
+
+// Handles `r*` and `r*c` where [start, star) is the count. Returns 0 or an
+// error (59 without a count or in a repeated value, 64 for a bad count).
+int ScanRepeat(ListScanState& st, char* start, char* star, bool allow_repeat) {
+  if (!allow_repeat || star == start) return kErrSyntax;
+  int32_t count = 0;
+  if (TextToInteger(start, star - start, kListIntOptions, &count) != kIntOk)
+    return kErrConversion;
+  st.repeat_count = count > 1 ? count - 1 : 0;
+  st.scan_flags |= kScanRepeatPending;
+  UnitBlock* u = st.unit;
+  char* next = star + 1;
+  if (next == u->record_end || *next == ' ' || *next == '\t' || *next == ',') {
+    if (next < u->record_end && *next == ',') ++next;
+    u->pos = next;
+    st.value_flags = kValNull;
+    return 0;
+  }
+  u->pos = next;
+  return ScanValue(st, false);
+}
+
+// Sets the numeric token [start, p) as the current value and moves past it.
+void SetNumericToken(ListScanState& st, char* start, char* p, bool dot, bool exponent,
+                     bool plain) {
+  st.token_text = start;
+  st.token_len = static_cast<int32_t>(p - start);
+  st.value_flags = kValNumeric | (!dot && !exponent ? kValIntegerLooking : 0);
+  if (plain && p - start <= kPlainDecimalMax) st.value_flags |= kValPlainDecimal;
+  if (dot)
+    st.separator_flags |= kSepDecimalPoint;
+  else
+    st.separator_flags &= static_cast<uint8_t>(~kSepDecimalPoint);
+  st.unit->pos = p;
+}
+
+// The common token shape [sign] digits [. digits] with at least one digit,
+// ended by a value end. Returns the end of the token, or null for any other
+// shape.
+char* PlainDecimalEnd(char* p, char* end, bool* dot) {
+  if (p < end && ClassOf(*p) == kClsSign) ++p;
+  char* digits = p;
+  while (p < end && IsDigit(*p)) ++p;
+  bool any_digit = p != digits;
+  if (p < end && *p == '.') {
+    *dot = true;
+    digits = ++p;
+    while (p < end && IsDigit(*p)) ++p;
+    any_digit |= p != digits;
+  }
+  if (!any_digit || (p < end && ClassOf(*p) != kClsEnd)) return nullptr;
+  return p;
+}
+
+// Collects the numeric token at the current position. Returns 0 (the token
+// set in place) or an error number.
+int ScanNumeric(ListScanState& st, bool allow_repeat) {
+  UnitBlock* u = st.unit;
+  char* const start = u->pos;
+  char* const end = u->record_end;
+  bool dot = false;
+  if (char* plain_end = PlainDecimalEnd(start, end, &dot)) {
+    SetNumericToken(st, start, plain_end, dot, false, true);
+    return 0;
+  }
+  char* p = start;
+  bool expecting_digit = true, last_sign = false, exponent = false, special = false;
+  dot = false;
+  while (p < end && !special) {
+    CharClass cls = ClassOf(*p);
+    if (cls == kClsEnd) break;
+    switch (cls) {
+      case kClsDigit:
+        expecting_digit = false;
+        break;
+      case kClsSign:
+        if (last_sign) return kErrSyntax;
+        expecting_digit = true;
+        break;
+      case kClsDot:
+        if (dot) return kErrSyntax;
+        dot = true;
+        break;
+      case kClsExponent:
+        if (exponent || expecting_digit) return kErrSyntax;
+        exponent = true;
+        break;
+      case kClsSpecial:
+        if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign))) return kErrSyntax;
+        special = true;
+        p = WordEnd(p, end);
+        continue;
+      case kClsStar:
+        return ScanRepeat(st, start, p, allow_repeat);
+      default:
+        return kErrSyntax;
+    }
+    last_sign = cls == kClsSign;
+    ++p;
+  }
+  if (expecting_digit && !special) return kErrSyntax;
+  SetNumericToken(st, start, p, dot, exponent, false);
+  return 0;
+}
+
+// Skips the imaginary part in [p, end): optional sign, then digits with an
+// optional fraction and an optional unsigned exponent, or a prefix of
+// INFINITY or NAN. Returns the byte after it, or null when malformed.
+char* SkipImaginary(char* p, char* end) {
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  if (p < end && IsDigit(*p)) {
+    while (p < end && IsDigit(*p)) ++p;
+    if (p < end && *p == '.')
+      for (++p; p < end && IsDigit(*p);) ++p;
+    if (p < end && ClassOf(*p) == kClsExponent)
+      for (++p; p < end && IsDigit(*p);) ++p;
+    return p;
+  }
+  const char* word = nullptr;
+  if (p < end && (*p | 0x20) == 'i') word = "infinity";
+  if (p < end && (*p | 0x20) == 'n') word = "nan";
+  if (word == nullptr) return nullptr;
+  while (p < end && *word != '\0' && (*p | 0x20) == *word) ++p, ++word;
+  return p;
+}
+
+// Scans "(real, imaginary)" from the opening parenthesis: the real part is
+// the value, the imaginary part is checked and dropped. Returns 0 or an error.
+int ScanComplex(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  ++u->pos;
+  st.token_text = nullptr;
+  int err = SkipInComplex(st);
+  if (err != 0) return err;
+  if (*u->pos == '(') return kErrSyntax;
+  err = ScanNumeric(st, false);
+  if (err != 0) return err;
+  uint8_t flags = st.value_flags | kValComplex;
+  err = SkipInComplex(st);
+  if (err != 0) return err;
+  if (*u->pos != ',') return kErrSyntax;
+  ++u->pos;
+  err = SkipInComplex(st);
+  if (err != 0) return err;
+  char* after = SkipImaginary(u->pos, u->record_end);
+  if (after == nullptr) return kErrSyntax;
+  st.saved_text[1] = u->pos;
+  st.saved_len[1] = static_cast<int32_t>(after - u->pos);
+  u->pos = after;
+  err = SkipInComplex(st);
+  if (err != 0) return err;
+  if (*u->pos != ')') return kErrSyntax;
+  ++u->pos;
+  st.value_flags = flags;
+  return 0;
+}
+
+// Scans a quoted string into the work buffer; a doubled delimiter stands for
+// one; the string may continue over record ends. Returns 0, 59 (longer than
+// the work buffer allows) or the fetch error.
+int ScanQuoted(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  const char delim = *u->pos;
+  if (delim == '"') st.scan_flags |= kScanDoubleQuote;
+  char* p = u->pos + 1;
+  size_t n = 0;
+  for (;;) {
+    char* end = u->record_end;
+    char* hit = static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p)));
+    size_t take = static_cast<size_t>((hit != nullptr ? hit : end) - p);
+    if (n + take >= kListWorkSize) return kErrSyntax;
+    std::memcpy(st.work + n, p, take);
+    n += take;
+    if (hit != nullptr && hit + 1 < end && hit[1] == delim) {
+      if (n + 1 >= kListWorkSize) return kErrSyntax;
+      st.work[n++] = delim;
+      p = hit + 2;
+      continue;
+    }
+    if (hit != nullptr) {
+      u->pos = hit + 1;
+      break;
+    }
+    u->pos = end;
+    int err = FetchRecord(u, true);
+    if (err != 0) return err;
+    p = u->pos;
+  }
+  st.token_text = st.work;
+  st.token_len = static_cast<int32_t>(n);
+  st.value_flags = kValQuoted;
+  return 0;
+}
+
+// Classifies and collects the value that starts at the current (non-blank)
+// position. Returns 0 (value or slash) or an error number.
+int ScanValue(ListScanState& st, bool allow_repeat) {
+  UnitBlock* u = st.unit;
+  char* p = u->pos;
+  switch (*p) {
+    case '/':
+      u->pos = p + 1;
+      st.scan_flags |= kScanSlash;
+      return 0;
+    case '(':
+      return ScanComplex(st);
+    case ')':
+      return kErrSyntax;
+    case '\'':
+    case '"':
+      return ScanQuoted(st);
+    default:
+      break;
+  }
+  if (IsLogicalLetter(*p) || (*p == '.' && p + 1 < u->record_end && IsLogicalLetter(p[1]))) {
+    char* end = WordEnd(p, u->record_end);
+    st.token_text = p;
+    st.token_len = static_cast<int32_t>(end - p);
+    st.value_flags = kValLogical;
+    u->pos = end;
+    return 0;
+  }
+  return ScanNumeric(st, allow_repeat);
+}
+
+// Finds the next value (or null value, or slash) of the statement.
+// Returns 0 or an error number.
+int NextValue(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  st.value_flags = 0;
+  for (;;) {
+    char* p = u->pos;
+    if (p == u->record_end || IsBlank(*p)) {
+      int err = SkipToValue(st);
+      if (err != 0) return err;
+      p = u->pos;
+    } else {
+      st.value_seen = true;
+    }
+    if (*p != ',') break;
+    bool null_value = CommaIsNull(st, p);
+    u->pos = p + 1;
+    if (null_value) {
+      st.value_flags = kValNull;
+      break;
+    }
+    st.record_flags |= kRecCommaSeen;
+  }
+  if (!(st.value_flags & kValNull)) {
+    // Digits and signs start a numeric token; everything else is classified.
+    CharClass cls = ClassOf(*u->pos);
+    int err = cls == kClsDigit || cls == kClsSign ? ScanNumeric(st, true) : ScanValue(st, true);
+    if (err != 0) return err;
+  }
+  // A value clears the separator state; the record flags hold nothing else.
+  st.record_flags = 0;
+  if (st.separator_flags & kSepRecordEnd)
+    st.separator_flags = static_cast<uint8_t>(st.separator_flags & ~kSepRecordEnd);
+  st.saved_text[0] = st.token_text;
+  st.saved_len[0] = st.token_len;
+  return 0;
+}
+
+// A double truncated toward zero; outside the 32-bit range, or NaN, gives
+// the most negative value.
+int32_t TruncateToInt32(double d) {
+  if (!(d > -2147483649.0 && d < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(d);
+}
+
+// Converts a plain decimal token ([sign] digits [. digits]) straight with the
+// library's correctly rounded conversion: for such text it is the value that
+// TextToSingle gives, without its general scan. Returns false when the
+// library does not take the whole token (the caller then uses TextToSingle).
+bool PlainDecimalToSingle(const char* text, int32_t len, float* dest) {
+  const char* end = text + len;
+  if (*text == '+') ++text;
+  std::from_chars_result r = std::from_chars(text, end, *dest);
+  return r.ec == std::errc() && r.ptr == end;
+}
+
+// Assigns the current value to the element at `elem` of type `type`.
+// Returns 0 or 64.
+int Assign(const ListScanState& st, int type, void* elem) {
+  if (st.value_flags & kValNull) return 0;
+  if (!(st.value_flags & kValNumeric)) return kErrConversion;
+  switch (type) {
+    case kTypeReal4: {
+      float f = 0;
+      if ((st.value_flags & kValPlainDecimal) && PlainDecimalToSingle(st.token_text, st.token_len, &f)) {
+        std::memcpy(elem, &f, sizeof f);
+        return 0;
+      }
+      int digits = (st.separator_flags & kSepDecimalPoint) ? ItemConversionCode(type).digits : 0;
+      int status = TextToSingle(st.token_text, st.token_len, 0, digits, kListRealOptions, &f);
+      std::memcpy(elem, &f, sizeof f);
+      return status == kRealOk ? 0 : kErrConversion;
+    }
+    case kTypeInt32: {
+      int32_t v = 0;
+      if (st.value_flags & kValIntegerLooking) {
+        int status = TextToInteger(st.token_text, st.token_len, kListIntOptions, &v);
+        std::memcpy(elem, &v, sizeof v);
+        return status == kIntOk ? 0 : kErrConversion;
+      }
+      double d = 0;
+      if (TextToDouble(st.token_text, st.token_len, 0, 0, kListRealOptions, &d) != kRealOk)
+        return kErrConversion;
+      v = TruncateToInt32(d);
+      std::memcpy(elem, &v, sizeof v);
+      return 0;
+    }
+    default:
+      return kErrConversion;
+  }
+}
+
+// One list element: a pending repeat, or the next value. Returns 0 (also
+// when a slash ends the list) or an error number.
+int ReadElement(ListScanState& st, int type, void* elem) {
+  if (st.repeat_count >= 1) {
+    --st.repeat_count;
+    return Assign(st, type, elem);
+  }
+  int err = NextValue(st);
+  if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+  return Assign(st, type, elem);
+}
+
+// The elements of an array item in storage order (first index fastest).
+// Returns 0 or an error number.
+int ReadArray(ListScanState& st, const InItem& item) {
+  int rank = item.rank > kMaxRank ? kMaxRank : item.rank;
+  int64_t extent[kMaxRank], index[kMaxRank];
+  for (int d = 0; d < rank; ++d) {
+    extent[d] = item.dims[d].upper - item.dims[d].lower + 1;
+    if (extent[d] <= 0) return 0;
+    index[d] = 0;
+  }
+  char* elem = static_cast<char*>(item.base);
+  for (;;) {
+    int err = ReadElement(st, item.type, elem);
+    if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+    int d = 0;
+    for (; d < rank; ++d) {
+      elem += item.dims[d].stride;
+      if (++index[d] < extent[d]) break;
+      elem -= extent[d] * item.dims[d].stride;
+      index[d] = 0;
+    }
+    if (d == rank) return 0;
+  }
+}
+
+// Checks that `unit` can take a list-directed read, connecting a
+// preconnected unit at its first use. Returns 0 or an error number.
+int CheckUnit(UnitBlock* unit) {
+  if (!(unit->flags & kUnitConnected)) {
+    if (!(unit->flags & kUnitPreconnected)) {
+      unit->last_error = EBADF;
+      return kErrRead;
+    }
+    int err = ConnectDefaultUnit(unit);
+    if (err != 0) return err;
+  }
+  if (unit->flags & kUnitUnformatted) return kErrUnformatted;
+  if (unit->flags & kUnitDirect) return kErrDirect;
+  return 0;
+}
+
+}  // namespace
+
+int read(int number, unsigned flags, const InItem* items) {
+  UnitBlock* unit = nullptr;
+  int err = AcquireUnit(number, &unit);
+  if (err != 0)
+    return unit ? ReportIoError(0, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
+  err = CheckUnit(unit);
+  if (err == 0) err = FetchRecord(unit, true);
+  if (err != 0) return FailStatement(unit, err, flags);
+
+  ListScanState st;
+  st.unit = unit;
+  st.work = t_work;
+  st.record_flags = kRecNew;
+  for (const InItem* item = items; item->type != kTypeEnd; ++item) {
+    err = item->rank == 0 ? ReadElement(st, item->type, item->base) : ReadArray(st, *item);
+    if (err != 0) {
+      st.pending_error = err;
+      return FailStatement(unit, err, flags);
+    }
+    if (st.scan_flags & kScanSlash) break;
+  }
+  ReleaseUnit(unit);
+  return 0;
+}
+
+}  // namespace ListReader

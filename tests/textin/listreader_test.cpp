@@ -1,0 +1,415 @@
+// Tests of the list-directed reader on files: values, separators, null
+// values, repeat counts, slash, complex and quoted values, errors, statuses.
+#include "textin/listreader.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/platform/fault.h"
+#include "runtime/units.h"
+#include "support/run.h"
+#include "textin/number.h"
+
+namespace {
+
+constexpr unsigned kBoth = kErrStatusWanted | kEndStatusWanted;
+constexpr float kUnset = -99.0f;  // what an element holds when left unchanged
+
+// Connects a fresh unit number to `path` and returns the number.
+int Connect(const std::string& path) {
+  static int next_unit = 400;
+  int number = next_unit++;
+  OpenAttr attrs[] = {
+      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
+      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
+      {kTypeEnd, 0, 0, 0, nullptr, 0}};
+  EXPECT_EQ(ConnectUnit(number, kErrStatusWanted, attrs), 0);
+  return number;
+}
+
+// A temporary file connected to a fresh unit.
+struct UnitFile {
+  testsupport::TempDir dir;
+  int number;
+  explicit UnitFile(const std::string& bytes) {
+    dir.write("in.txt", bytes);
+    number = Connect(dir.file("in.txt"));
+  }
+};
+
+int ReadReal(int unit, float* x, unsigned flags = kBoth) {
+  InItem items[] = {{kTypeReal4, 0, x, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  return ListReader::read(unit, flags, items);
+}
+
+int ReadInt(int unit, int32_t* x, unsigned flags = kBoth) {
+  InItem items[] = {{kTypeInt32, 0, x, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  return ListReader::read(unit, flags, items);
+}
+
+// Reads a whole array the way the program does: rank 1, lower bound 1.
+int ReadRealArray(int unit, std::vector<float>* a, unsigned flags = kBoth) {
+  ArrayDim dim{1, static_cast<int64_t>(a->size()), 4};
+  InItem items[] = {{kTypeReal4, 1, a->data(), &dim}, {kTypeEnd, 0, nullptr, nullptr}};
+  return ListReader::read(unit, flags, items);
+}
+
+// One statement of a scalar sequence: the status and the value afterwards.
+struct Step {
+  int status;
+  float value;
+};
+
+struct ScalarCase {
+  const char* text;
+  std::vector<Step> steps;  // one single-precision statement each
+};
+
+void RunScalarCases(const std::vector<ScalarCase>& cases) {
+  for (const ScalarCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    UnitFile file(c.text);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      SCOPED_TRACE(i);
+      float x = kUnset;
+      EXPECT_EQ(ReadReal(file.number, &x), c.steps[i].status);
+      EXPECT_EQ(x, c.steps[i].value);
+    }
+  }
+}
+
+TEST(ListReader, ScalarStatementsTakeOneValuePerRecord) {
+  RunScalarCases({
+      {"1.5 2.5\n3.5\n", {{0, 1.5f}, {0, 3.5f}, {-1, kUnset}}},
+      {"\n  \t\r\n\r\n4.5\n \n\t\n", {{0, 4.5f}, {-1, kUnset}}},
+      {"1\n2", {{0, 1}, {0, 2}, {-1, kUnset}, {-1, kUnset}}},
+      {"1.25\r\n2.5\r\n", {{0, 1.25f}, {0, 2.5f}, {-1, kUnset}}},
+      {"1.25\r\r\n", {{0, 1.25f}}},
+      {",2.5\n7\n", {{0, kUnset}, {0, 7}}},
+      {"  ,2.5\n", {{0, kUnset}}},
+      {"/\n8\n", {{0, kUnset}, {0, 8}}},
+      {"3*2.5 7\n9\n", {{0, 2.5f}, {0, 9}}},
+      // One scalar: the 3 is read and the rest of the record never examined.
+      {"3 * 2.5\n", {{0, 3}}},
+      {"3*\n9\n", {{0, kUnset}, {0, 9}}},
+      {"(1.5, 2.5)\n", {{0, 1.5f}}},
+      {"( 1.5 ,\n\n -2.5E3 )\n4\n", {{0, 1.5f}, {0, 4}}},
+      {"(1.5,-inf) (2,nan)\n", {{0, 1.5f}}},
+      {"2*(3,4)\n", {{0, 3}}},
+      {"1. .5 -.5 1E 15 1.5d3 1.5+3\n", {{0, 1}}},
+      {".5\n-.5\n1E\n15\n1.5q3\n1.5-3\n", {{0, .5f}, {0, -.5f}, {0, 1}, {0, 15}, {0, 1500}, {0, 1.5e-3f}}},
+      {"1.5,2\n1.5/\n1.5)\n", {{0, 1.5f}, {0, 1.5f}, {0, 1.5f}}},
+      {"inf\n-Infinity\n", {{0, INFINITY}, {0, -INFINITY}}},
+      {"3.5E38\n", {{64, INFINITY}}},
+      {"1+2+3\n", {{64, 0}}},
+  });
+}
+
+TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
+  // Short [sign] digits [. digits] tokens take a direct route; the value must
+  // be the one TextToSingle gives, bit for bit, also for long digit strings.
+  std::mt19937 rng(99);
+  std::vector<std::string> tokens;
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    std::string t = i % 3 == 0 ? "-" : i % 3 == 1 ? "+" : "";
+    size_t whole = rng() % 12, fraction = rng() % 14;
+    for (size_t k = 0; k < whole; ++k) t += static_cast<char>('0' + rng() % 10);
+    if (fraction > 0 || whole == 0) t += '.';
+    for (size_t k = 0; k < fraction || (t.back() == '.' && whole == 0); ++k)
+      t += static_cast<char>('0' + rng() % 10);
+    tokens.push_back(t);
+    text += t + (i % 5 ? "\n" : " ");
+  }
+  UnitFile file(text);
+  std::vector<float> values(tokens.size());
+  ASSERT_EQ(ReadRealArray(file.number, &values), 0);
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    float expected = 0;
+    int digits = tokens[i].find('.') != std::string::npos ? 7 : 0;
+    ASSERT_EQ(TextToSingle(tokens[i].data(), static_cast<int64_t>(tokens[i].size()), 0, digits,
+                           kListRealOptions, &expected), kRealOk) << tokens[i];
+    uint32_t got_bits, want_bits;
+    std::memcpy(&got_bits, &values[i], 4);
+    std::memcpy(&want_bits, &expected, 4);
+    EXPECT_EQ(got_bits, want_bits) << tokens[i];
+  }
+}
+
+TEST(ListReader, BadTextFailsAndTheNextStatementGoesOn) {
+  // Each bad record leaves the value unchanged (or as the conversion stored
+  // it) and the following statement reads the next record.
+  struct Bad {
+    const char* text;
+    int status;
+  };
+  const Bad cases[] = {
+      {"abc", 59}, {"1.5x", 59}, {"+-1", 59}, {"1.2.3", 59}, {"1E5E5", 59}, {"E5", 59},
+      {"-", 59}, {".", 59}, {"+", 59}, {"1E+", 59}, {"1-", 59}, {"1.5\r2.5", 59},
+      {"\xef\xbb\xbf" "1.5", 59}, {"\x80", 59}, {"1\xff", 59},
+      {"*3", 59}, {")", 59}, {"((1,2)", 59}, {"(1.5 2.5)", 59},
+      {"(1.5, 2.5x)", 59}, {"(1.5, .5)", 59}, {"(1.5, 2E+3)", 59}, {"(1.5, inx)", 59},
+      {"(, 2)", 59}, {"(1.5; 2)", 59}, {"2*3*4", 59}, {"i5", 64}, {"1i", 59},
+      {"true", 64}, {"T", 64}, {".t", 64}, {"F", 64}, {"'12'", 64}, {"\"1\"\"2\"", 64},
+      {"2.5*3", 64}, {"x*3", 59}, {"1e*3", 64},
+  };
+  for (const Bad& c : cases) {
+    SCOPED_TRACE(c.text);
+    UnitFile file(std::string(c.text) + "\n9\n");
+    float x = kUnset;
+    EXPECT_EQ(ReadReal(file.number, &x), c.status);
+    if (c.status == 59) {
+      EXPECT_EQ(x, kUnset);
+    }
+    float next = kUnset;
+    EXPECT_EQ(ReadReal(file.number, &next), 0);
+    EXPECT_EQ(next, 9.0f);
+  }
+}
+
+TEST(ListReader, NulByteInsideAToken) {
+  UnitFile file(std::string("1\0\n9\n", 5));
+  float x = kUnset;
+  EXPECT_EQ(ReadReal(file.number, &x), 59);
+  EXPECT_EQ(x, kUnset);
+}
+
+TEST(ListReader, QuotedStrings) {
+  std::string long_text(2049, 'q'), too_long(2050, 'q');
+  RunScalarCases({
+      {"'ab\ncd'\n9\n", {{64, kUnset}, {0, 9}}},
+      {"'it''s'\n", {{64, kUnset}}},
+      {"'never closed\n\n", {{-1, kUnset}}},
+      {("'" + long_text + "'\n").c_str(), {{64, kUnset}}},
+      {("'" + too_long + "'\n").c_str(), {{59, kUnset}}},
+      {("'" + long_text.substr(10) + "\n" + std::string(10, 'q') + "'\n").c_str(), {{64, kUnset}}},
+  });
+}
+
+TEST(ListReader, IntegerItems) {
+  struct IntCase {
+    const char* text;
+    int status;
+    int32_t value;
+  };
+  const IntCase cases[] = {
+      {"7.9", 0, 7}, {"-7.9", 0, -7}, {"5.0", 0, 5}, {"3.0", 0, 3}, {"+5", 0, 5},
+      {"1e10", 0, INT32_MIN}, {"-1e10", 0, INT32_MIN}, {"nan", 64, 0}, {"1E0", 0, 1},
+      {"2147483647", 0, 2147483647}, {"-2147483648", 0, INT32_MIN}, {"2147483648", 64, 0},
+      {"-0.99", 0, 0}, {"2147483647.9", 0, 2147483647}, {"2147483648.0", 0, INT32_MIN},
+      {"1e400", 64, 77}, {"T", 64, 77}, {"12abc", 59, 77}, {",", 0, 77}, {"2*6", 0, 6},
+      {"(4.5, 1)", 0, 4},
+  };
+  for (const IntCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    UnitFile file(std::string(c.text) + "\n");
+    int32_t x = 77;
+    EXPECT_EQ(ReadInt(file.number, &x), c.status);
+    EXPECT_EQ(x, c.value);
+  }
+}
+
+struct ArrayCase {
+  const char* text;
+  int status;
+  std::vector<float> values;  // kUnset: left unchanged
+};
+
+TEST(ListReader, ArraySeparatorsNullsRepeatsAndSlash) {
+  const ArrayCase cases[] = {
+      {"1/\n", 0, {1, kUnset, kUnset}},
+      {"1.0\n,2.0\n", 0, {1, 2}},
+      {"1.0,\n,2.0\n", 0, {1, kUnset, 2}},
+      {"1.0 \n , 2.0\n", 0, {1, 2}},
+      {"1.0\n\n\n,2.0\n", 0, {1, 2}},
+      {"1.0,,3.0\n", 0, {1, kUnset, 3}},
+      {"1.0, ,3.0\n", 0, {1, kUnset, 3}},
+      {"1.0 , , 3.0\n", 0, {1, kUnset, 3}},
+      {"1.0,,\n,2.0\n", 0, {1, kUnset, kUnset, 2}},
+      {",,\n5\n", 0, {kUnset, kUnset, 5}},
+      {",\n5\n", 0, {kUnset, 5}},
+      {"1 2\n3\n", 0, {1, 2, 3}},
+      {"1,2,3,4\n", 0, {1, 2}},
+      {"1\t2\r\n\r\n 3\n", 0, {1, 2, 3}},
+      {"3*2.5 4 5\n", 0, {2.5f, 2.5f, 2.5f, 4, 5}},
+      {"3* 4 5\n", 0, {kUnset, kUnset, kUnset, 4, 5}},
+      {"3*,4\n", 0, {kUnset, kUnset, kUnset, 4}},
+      {"2*\n7\n", 0, {kUnset, kUnset, 7}},
+      {"0*5 6\n", 0, {5, 6}},
+      {"-1*5 6\n", 0, {5, 6}},
+      {"2*/ 5\n", 0, {kUnset, kUnset}},
+      {"1 2 /\n", 0, {1, 2, kUnset, kUnset}},
+      {"1\n/\n3\n", 0, {1, kUnset, kUnset}},
+      {"2*(1,0) 3\n", 0, {1, 1, 3}},
+      {"3 * 2.5\n", 59, {3, kUnset, kUnset}},
+      {"1 abc 3\n", 59, {1, kUnset, kUnset}},
+      {"1 2)\n", 59, {1, 2, kUnset}},
+      {"1 2 T\n", 64, {1, 2, kUnset}},
+      {"1 3.5E38\n", 64, {1, INFINITY}},
+      {"5\n,\n", -1, {5, kUnset}},
+      {"1 2\n", -1, {1, 2, kUnset}},
+      {"\n \n", -1, {kUnset}},
+      {"", -1, {kUnset}},
+  };
+  for (const ArrayCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    UnitFile file(c.text);
+    std::vector<float> a(c.values.size(), kUnset);
+    EXPECT_EQ(ReadRealArray(file.number, &a), c.status);
+    EXPECT_EQ(a, c.values);
+  }
+}
+
+TEST(ListReader, RepeatCountCarriesAcrossItems) {
+  UnitFile file("2*1 3*2\n4\n");
+  float a[3] = {kUnset, kUnset, kUnset};
+  float x = kUnset, y = kUnset;
+  int32_t k = 0;
+  ArrayDim dim{1, 3, 4};
+  InItem items[] = {{kTypeReal4, 1, a, &dim},
+                    {kTypeInt32, 0, &k, nullptr},
+                    {kTypeReal4, 0, &x, nullptr},
+                    {kTypeReal4, 0, &y, nullptr},
+                    {kTypeEnd, 0, nullptr, nullptr}};
+  EXPECT_EQ(ListReader::read(file.number, kBoth, items), 0);
+  EXPECT_EQ(a[0], 1);
+  EXPECT_EQ(a[1], 1);
+  EXPECT_EQ(a[2], 2);
+  EXPECT_EQ(k, 2);
+  EXPECT_EQ(x, 2);
+  EXPECT_EQ(y, 4);
+}
+
+TEST(ListReader, ArraysOfHigherRankInStorageOrder) {
+  // A 2 x 3 section of a 4 x 3 table (every other row), first index fastest.
+  UnitFile file("1 2 3 4 5 6\n");
+  float t[3][4];
+  for (auto& row : t)
+    for (float& v : row) v = kUnset;
+  ArrayDim dims[] = {{1, 2, 8}, {1, 3, 16}};
+  InItem items[] = {{kTypeReal4, 2, &t[0][0], dims}, {kTypeEnd, 0, nullptr, nullptr}};
+  EXPECT_EQ(ListReader::read(file.number, kBoth, items), 0);
+  const float expected[3][4] = {{1, kUnset, 2, kUnset}, {3, kUnset, 4, kUnset}, {5, kUnset, 6, kUnset}};
+  EXPECT_EQ(std::memcmp(t, expected, sizeof t), 0);
+  // An empty dimension makes an array of no elements: nothing is read.
+  ArrayDim empty[] = {{1, 0, 4}};
+  InItem none[] = {{kTypeReal4, 1, &t[0][0], empty}, {kTypeEnd, 0, nullptr, nullptr}};
+  EXPECT_EQ(ListReader::read(file.number, kBoth, none), -1);
+}
+
+TEST(ListReader, StatusFlagsSelectWhatComesBack) {
+  // Both options: end of file -1, errors their number.
+  UnitFile file("abc\n");
+  float x = kUnset;
+  EXPECT_EQ(ReadReal(file.number, &x, kErrStatusWanted), 59);
+  EXPECT_EQ(ReadReal(file.number, &x, kEndStatusWanted), -1);
+  // The unit is released after a returned failure: a further statement works.
+  EXPECT_EQ(ReadReal(file.number, &x, kBoth), -1);
+}
+
+TEST(ListReader, FailedReadGives39) {
+  UnitFile file("1\n");
+  Sys::SetFault(1, EIO, Sys::kCallRead);
+  float x = kUnset;
+  EXPECT_EQ(ReadReal(file.number, &x), 39);
+  Sys::SetFault(0, 0);
+  EXPECT_EQ(ReadReal(file.number, &x), 0);
+  EXPECT_EQ(x, 1.0f);
+}
+
+TEST(ListReader, UnitsThatCannotTakeListInput) {
+  testsupport::TempDir dir;
+  dir.write("in.txt", "1\n");
+  std::string path = dir.file("in.txt");
+  struct Case {
+    OpenAttr access;
+    OpenAttr form;
+    int status;
+  };
+  const Case cases[] = {
+      {{kTypeChar, kFormText, kAttrAccess, 0, "SEQUENTIAL", 10},
+       {kTypeChar, kFormText, kAttrForm, 0, "UNFORMATTED", 11}, 257},
+      {{kTypeChar, kFormText, kAttrAccess, 0, "DIRECT", 6},
+       {kTypeChar, kFormText, kAttrForm, 0, "FORMATTED", 9}, 259},
+  };
+  int number = 480;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    OpenAttr attrs[] = {
+        {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
+        c.access,
+        c.form,
+        {kTypeInt32, kFormValue, kAttrRecl, 4, nullptr, 0},
+        {kTypeEnd, 0, 0, 0, nullptr, 0}};
+    ASSERT_EQ(ConnectUnit(++number, kErrStatusWanted, attrs), 0);
+    float x = kUnset;
+    EXPECT_EQ(ReadReal(number, &x), c.status);
+    EXPECT_EQ(x, kUnset);
+  }
+}
+
+// Arbitrary bytes never crash the reader, never hang it and never give a
+// status outside the reader's set.
+TEST(ListReader, ArbitraryBytes) {
+  std::mt19937 rng(12345);
+  const char alphabet[] = "0123456789+-.eEdDqQiInN*,/()'\" \t\r\n\n\ntTfF\x00\x80\xef\xbb\xbf\xff";
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    std::string bytes;
+    size_t length = rng() % 400;
+    for (size_t i = 0; i < length; ++i)
+      bytes += round % 2 ? static_cast<char>(rng() & 0xFF) : alphabet[rng() % (sizeof alphabet - 1)];
+    UnitFile file(bytes);
+    int statements = 0;
+    for (;;) {
+      float x = 0;
+      int status = ReadReal(file.number, &x);
+      ASSERT_TRUE(status == 0 || status == -1 || status == 59 || status == 64) << status;
+      if (status == -1) break;
+      ASSERT_LE(++statements, static_cast<int>(bytes.size()));
+    }
+    ASSERT_EQ(RewindUnit(file.number, 0), 0);
+    std::vector<float> a(64, 0);
+    int status = ReadRealArray(file.number, &a);
+    EXPECT_TRUE(status == 0 || status == -1 || status == 59 || status == 64) << status;
+  }
+}
+
+#ifdef HYSTERESIS_EXHAUSTIVE
+constexpr size_t kLongLine = size_t{100} << 20;
+#else
+constexpr size_t kLongLine = size_t{20} << 20;
+#endif
+
+TEST(ListReader, VeryLongLines) {
+  struct Case {
+    std::string line;
+    int status;
+    float value;
+  };
+  const Case cases[] = {
+      {std::string(kLongLine, ' ') + "2.5", 0, 2.5f},
+      {std::string(kLongLine, '\t') + "\r\n\r\n 3.5", 0, 3.5f},
+      {"1" + std::string(kLongLine, 'x'), 59, kUnset},
+      {"4.5 " + std::string(kLongLine, '\x80'), 0, 4.5f},
+      {"'" + std::string(kLongLine, 'a') + "'", 59, kUnset},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    UnitFile file(c.line + "\n6\n");
+    float x = kUnset;
+    EXPECT_EQ(ReadReal(file.number, &x), c.status);
+    EXPECT_EQ(x, c.value);
+    EXPECT_EQ(ReadReal(file.number, &x), 0);
+    EXPECT_EQ(x, 6.0f);
+  }
+}
+
+}  // namespace
