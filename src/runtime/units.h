@@ -107,8 +107,10 @@ struct OpenAttr {
 };
 
 // Finds (creating an empty entry if needed) and locks the unit of `number`.
-// Returns 0 and sets *unit, or 32 (number below -5) or 40 (the calling thread
-// already holds the unit).
+// Returns 0 and sets *unit, or 32 (number below -5; *unit null), 40 (the
+// calling thread already holds the unit; *unit is that unit, still held by the
+// earlier statement) or 41 (no memory for a new entry; *unit null). Number -5
+// gets a fresh private entry at every call.
 int AcquireUnit(int number, UnitBlock** unit);
 
 // Ends a statement on `unit`: releases its lock. Returns 0.
@@ -132,8 +134,11 @@ int PutRecord(UnitBlock* unit, char* start, size_t length);
 // otherwise a failure is reported and the run ends.
 int RewindUnit(int number, unsigned flags);
 
-// Closes every connected unit (program end). A failure to close is error 28,
-// reported as severe.
+// Closes every connected unit (program end) and removes the visited entries
+// from the table; a unit whose lock another thread holds is skipped. A unit
+// held by the calling thread is closed but keeps its entry. A failure to close
+// is error 28 (38 for held output), reported as severe. It does not look at
+// AnyUnitConnected: the exit processing decides whether to call it.
 void CloseAllUnits();
 
 // True once a unit has been connected and until CloseAllUnits ran;
@@ -149,3 +154,23 @@ void ReadUnitSizeVariables();
 
 // Locking mode: 0 no locking, 1 and 2 locking (2: operating-system mutexes).
 void SetLockingMode(int mode);
+
+// Connects the acquired `unit` from the attribute list (resolution of the
+// name, system open with its fallbacks, finishing). Returns 0 or the error
+// number; on failure the unit is left half made, with its resolved name, for
+// DiscardConnection (nothing is reported and the unit stays acquired).
+int ConnectAcquired(UnitBlock* unit, const OpenAttr* attrs);
+
+// Discards a failed or unwanted connection: closes the handle (never a
+// standard one), frees the buffer, clears the name and every member but the
+// number and the lock. Safe on a unit that holds nothing.
+void DiscardConnection(UnitBlock* unit);
+
+// Closes a connected unit with the default disposition (keep the file): held
+// output is written, a handle other than a standard one is closed, buffers
+// and name are released. Returns 0, 38 (held output could not be written) or
+// 28 (the close failed); the system error is kept on the unit.
+int CloseUnit(UnitBlock* unit);
+
+// Writes the held output of a buffered unit. Returns 0 or 38.
+int FlushUnit(UnitBlock* unit);

@@ -113,18 +113,34 @@ int Close(int fd) {
   int e = CheckFault(kCallClose);
   if (e != 0) {
     ::close(fd);  // the descriptor is released whatever the plan says
-    return e;
+    return e == EINTR ? 0 : e;
   }
   // close is not retried on EINTR: the descriptor is gone either way.
   if (::close(fd) != 0 && errno != EINTR) return errno;
   return 0;
 }
 
+int Remove(const char* path) {
+  for (;;) {
+    int e = CheckFault(kCallOther);
+    if (e == 0) {
+      if (::unlink(path) == 0) return 0;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
+}
+
 int KindOf(int fd, FileKind* kind) {
-  int e = CheckFault(kCallStat);
-  if (e != 0) return e;
   struct stat st;
-  if (::fstat(fd, &st) != 0) return errno;
+  for (;;) {
+    int e = CheckFault(kCallStat);
+    if (e == 0) {
+      if (::fstat(fd, &st) == 0) break;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
   if (S_ISREG(st.st_mode))
     *kind = kFileDisk;
   else if (S_ISCHR(st.st_mode))
@@ -135,10 +151,14 @@ int KindOf(int fd, FileKind* kind) {
 }
 
 int CurrentDirectory(char* buf, size_t size) {
-  int e = CheckFault(kCallOther);
-  if (e != 0) return e;
-  if (::getcwd(buf, size) == nullptr) return errno;
-  return 0;
+  for (;;) {
+    int e = CheckFault(kCallOther);
+    if (e == 0) {
+      if (::getcwd(buf, size) != nullptr) return 0;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+  }
 }
 
 void ErrorText(int error, char* buf, size_t size) {

@@ -37,6 +37,9 @@ int TruncateHere(int fd);
 
 int Close(int fd);
 
+// Removes the directory entry `path` (an open descriptor stays usable).
+int Remove(const char* path);
+
 // Classifies the descriptor (regular file, character device, other).
 int KindOf(int fd, FileKind* kind);
 
