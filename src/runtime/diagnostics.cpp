@@ -17,12 +17,6 @@
 
 namespace {
 
-// Start-up finds the event and exception set-up by weak reference, which
-// does not pull an archive member into the link; this strong reference does,
-// for every program that reports.
-[[gnu::used]] void (*const kLinkEventHandling[])() = {InstallExceptionHandling,
-                                                     InstallConsoleEventHandling};
-
 // A catalogue text is at most this long before its arguments are filled in.
 constexpr size_t kTextLimit = 393;
 // Room for a formatted text: the row, a file name of 256 characters and the
