@@ -46,12 +46,9 @@ struct HistoryFile {
     if (Sys::Open(path.c_str(), Sys::kOpenWrite | Sys::kOpenCreate | Sys::kOpenTruncate, &fd) ||
         Sys::WriteAll(fd, text.data(), text.size(), 0, &written) || Sys::Close(fd))
       std::abort();
-    OpenAttr attrs[] = {
-        {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-        {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-        {kTypeEnd, 0, 0, 0, nullptr, 0}};
     unit = 2;
-    if (ConnectUnit(unit, kErrStatusWanted, attrs) != 0) std::abort();
+    if (ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) != 0)
+      std::abort();
   }
   ~HistoryFile() {
     std::error_code ec;
@@ -64,10 +61,10 @@ HistoryFile& History() {
   return file;
 }
 
-// The driver's count: scalar reads with both status options until -1.
+// The driver's count: scalar reads with both status options until -1, the
+// value taken without storage (scanned, not converted).
 int CountRecords(int unit) {
-  float value = 0;
-  InItem items[] = {{kTypeReal4, 0, &value, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
   int m = -1;
   while (ListReader::read(unit, kBoth, items) != kStatusEndOfFile) ++m;
   return m;

@@ -15,12 +15,8 @@ namespace {
 // Connects `number` to `path`; optionally switches the unit to buffered
 // mode. Returns false when the connection fails.
 bool Connect(int number, const std::string& path, bool buffered) {
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  if (ConnectUnit(number, kErrStatusWanted, attrs) != 0) return false;
+  if (ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) != 0)
+    return false;
   UnitBlock* u = nullptr;
   if (AcquireUnit(number, &u) != 0) return false;
   if (buffered) u->flags |= kUnitBuffered;

@@ -847,3 +847,12 @@ void CreatePreconnectedUnits() {
 void ReadUnitSizeVariables() { UnitEnv::ReadSizes(); }
 
 void SetLockingMode(int mode) { g_locking_mode.store(mode); }
+
+int ConnectNamedFile(int number, unsigned flags, const char* name, int32_t length) {
+  const OpenAttr attrs[] = {
+      {kTypeChar, kFormText, kAttrFile, 0, name, length},
+      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
+      {kTypeEnd, 0, 0, 0, nullptr, 0},
+  };
+  return ConnectUnit(number, flags, attrs);
+}

@@ -121,6 +121,11 @@ int ReleaseUnit(UnitBlock* unit);
 // reported and the run ends.
 int ConnectUnit(int number, unsigned flags, const OpenAttr* attrs);
 
+// Connects `number` to the file `name` (`length` bytes) with status UNKNOWN and
+// every other attribute at its default, as the program connects its files.
+// Returns as ConnectUnit.
+int ConnectNamedFile(int number, unsigned flags, const char* name, int32_t length);
+
 // Implicit connection of a preconnected unit (the default output unit -1) at
 // its first use. `unit` is acquired by the caller. Returns 0 or an error number.
 int ConnectDefaultUnit(UnitBlock* unit);

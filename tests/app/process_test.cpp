@@ -23,13 +23,7 @@ using testsupport::TempDir;
 int g_body_state = 0;
 
 void ConnectOutput() {
-  const char* name = "output.txt";
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, name, static_cast<int32_t>(std::strlen(name))},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  ConnectUnit(3, 0, attrs);
+  ConnectNamedFile(3, 0, "output.txt", 10);
 }
 
 void WriteValue(float value) {

@@ -26,12 +26,7 @@ inline std::string ScratchFile(const char* tag, const uint8_t* data, size_t size
 
 // Connects `unit` to `path` with status UNKNOWN, failures returned.
 inline bool Connect(int unit, const std::string& path) {
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  return ConnectUnit(unit, kErrStatusWanted, attrs) == 0;
+  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) == 0;
 }
 
 }  // namespace fuzzfiles

@@ -48,12 +48,7 @@ GroupObject RealArray(const char* name, float* storage, int32_t upper) {
 }
 
 bool Connect(int unit, const std::string& path) {
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  return ConnectUnit(unit, kErrStatusWanted, attrs) == 0;
+  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) == 0;
 }
 
 // A planned failure of the nth system call of some kinds during the read.

@@ -26,11 +26,7 @@ constexpr float kUnset = -99.0f;  // what an element holds when left unchanged
 int Connect(const std::string& path) {
   static int next_unit = 400;
   int number = next_unit++;
-  OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0}};
-  EXPECT_EQ(ConnectUnit(number, kErrStatusWanted, attrs), 0);
+  EXPECT_EQ(ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
   return number;
 }
 

@@ -57,12 +57,7 @@ struct FileUnit {
   int number;
   explicit FileUnit(int n, int line_width = 0) : number(n) {
     const std::string path = dir.file("out.txt");
-    const OpenAttr attrs[] = {
-        {kTypeChar, kFormText, kAttrFile, 0, path.c_str(), static_cast<int32_t>(path.size())},
-        {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-        {kTypeEnd, 0, 0, 0, nullptr, 0},
-    };
-    EXPECT_EQ(ConnectUnit(n, kErrStatusWanted, attrs), 0);
+    EXPECT_EQ(ConnectNamedFile(n, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
     if (line_width > 0) Edit([&](UnitBlock* u) { u->line_width = static_cast<uint16_t>(line_width); });
   }
   ~FileUnit() {
