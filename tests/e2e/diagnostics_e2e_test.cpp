@@ -170,6 +170,7 @@ Started StartHysteresis(const TempDir& dir, const TempDir& capture) {
     if (chdir(dir.path().c_str()) != 0) _exit(250);
     // The run must see the console signals at their default disposition.
     signal(SIGINT, SIG_DFL);
+    signal(SIGQUIT, SIG_DFL);
     signal(SIGHUP, SIG_DFL);
     execl(HYSTERESIS_BINARY, HYSTERESIS_BINARY, static_cast<char*>(nullptr));
     _exit(252);
@@ -246,6 +247,39 @@ TEST(DiagnosticsEndToEnd, HangUpEndsWith2) {
   std::string err = testsupport::ReadFile(s.err_path);
   EXPECT_EQ(FirstLine(err), "dravel: error (200): program aborting due to window-CLOSE event\r\n");
   ExpectWholeRecords(dir.read("output.txt"));
+}
+
+TEST(DiagnosticsEndToEnd, ControlBreakEndsWith1) {
+  TempDir dir, capture;
+  WriteLongJob(dir);
+  Started s = StartHysteresis(dir, capture);
+  bool running = WaitForOutput(dir, s.pid, 32 * 100);
+  if (running) kill(s.pid, SIGQUIT);
+  int status = WaitStatus(s.pid);
+  ASSERT_TRUE(running) << "the run ended before the break";
+  EXPECT_EQ(status, 1);
+  std::string err = testsupport::ReadFile(s.err_path);
+  EXPECT_EQ(FirstLine(err), "dravel: error (200): program aborting due to control-BREAK event\r\n");
+  ExpectWholeRecords(dir.read("output.txt"));
+}
+
+// A run killed outright gets no report, but what it wrote is whole records,
+// written one record or a set of whole records at a time.
+TEST(DiagnosticsEndToEnd, KilledRunLeavesWholeRecords) {
+  for (const char* buffered : {"no", "yes"}) {
+    SCOPED_TRACE(buffered);
+    TempDir dir, capture;
+    WriteLongJob(dir);
+    setenv("VELD_BUFFERED", buffered, 1);
+    Started s = StartHysteresis(dir, capture);
+    unsetenv("VELD_BUFFERED");
+    bool running = WaitForOutput(dir, s.pid, 32 * 1000);
+    if (running) kill(s.pid, SIGKILL);
+    int status = WaitStatus(s.pid);
+    ASSERT_TRUE(running);
+    EXPECT_EQ(status, 128 + SIGKILL);
+    ExpectWholeRecords(dir.read("output.txt"));
+  }
 }
 
 // A processor exception from outside (a segment violation sent to the run)
