@@ -35,12 +35,10 @@ constexpr int kErrKeyword = 45;
 constexpr int kErrAttrCode = 48;
 constexpr int kErrBufferMemory = 98;
 
-// Device kinds of the name check; -1 is an ordinary file, 0..2 a standard
-// descriptor, kDeviceOther a device name that is opened like a file.
+// Device kinds of the name check: -1 a file (the other device names of the
+// check are opened as files of that name here), 0..2 a standard descriptor.
 constexpr int kDeviceNone = -1;
-constexpr int kDeviceOther = 3;
 
-constexpr int kDirectLow = -4;
 constexpr int kDirectHigh = 99;
 constexpr int kPrivateUnit = -5;
 constexpr int kBuckets = 521;
@@ -257,7 +255,7 @@ bool EqualsIgnoringCase(const char* a, size_t n, const char* word) {
 }
 
 // Device kind of a trimmed name: 0, 1, 2 for the standard descriptors,
-// kDeviceOther for the other device names, kDeviceNone for a file.
+// kDeviceNone for a file.
 int DeviceKind(const char* name, size_t n) {
   size_t base = n;
   for (size_t i = n; i > 0; --i)
