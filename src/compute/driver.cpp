@@ -16,6 +16,10 @@
 #include "textin/listreader.h"
 #include "textout/listwriter.h"
 
+// The tables and histories are program-wide: created once, kept to the end
+// of the process (external linkage, so that they stay reachable).
+ProgramState g_program;
+
 namespace {
 
 constexpr int kUnitInput = 1;
@@ -24,19 +28,9 @@ constexpr int kUnitOutput = 3;
 constexpr int kUnitConsole = -1;
 constexpr int kMsgConversion = 64;
 
-// The tables and histories are program-wide: created once, kept to the end.
-Tables g_tables;
-float* g_def = nullptr;
-float* g_sig = nullptr;
-
 // Connects `unit` to `name` with status UNKNOWN and every other default.
 void Connect(int unit, const char* name) {
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, name, static_cast<int32_t>(std::strlen(name))},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  ConnectUnit(unit, 0, attrs);
+  ConnectNamedFile(unit, 0, name, static_cast<int32_t>(std::strlen(name)));
 }
 
 // Reads N from the first record of unit 1 that holds a value. A negative N
@@ -84,11 +78,12 @@ void ReadBackbone(Tables& t) {
   GroupReader::read(kUnitInput, 0, group);
 }
 
-// Counts the records of unit 2 that hold anything but blanks: M + 1.
+// Counts the records of unit 2 that hold anything but blanks: M + 1. The
+// value is discarded and every status but end of file counts alike, so the
+// item has no storage and the reader skips the conversion.
 int64_t CountHistory() {
   int64_t m = -1;
-  float discard = 0.0f;
-  const InItem items[] = {{kTypeReal4, 0, &discard, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
   for (;;) {
     const int ios = ListReader::read(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items);
     if (ios == kStatusEndOfFile) break;
@@ -135,14 +130,14 @@ void RunProgram() {
   Connect(kUnitHistory, "deformacia.txt");
   Connect(kUnitOutput, "output.txt");
 
-  Tables& t = g_tables;
+  Tables& t = g_program.tables;
   t.N = ReadCount();
   CreateTables(t);
   ReadBackbone(t);
 
   const int64_t m = CountHistory();
-  float* def = g_def = CreateRealArray(m + 1);
-  float* sig = g_sig = CreateRealArray(m + 1);
+  float* def = g_program.DEF = CreateRealArray(m + 1);
+  float* sig = g_program.SIG = CreateRealArray(m + 1);
   RewindUnit(kUnitHistory, 0);
   ReadHistory(def, m);
 

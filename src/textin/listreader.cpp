@@ -3,6 +3,7 @@
 #include "textin/listreader.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -21,7 +22,7 @@ constexpr int kErrConversion = 64;
 constexpr int kErrUnformatted = 257;
 constexpr int kErrDirect = 259;
 constexpr int kMaxRank = 7;
-// Longest token taken by the direct conversion route (19 digits at most).
+// Longest token taken by the direct conversion route (19 characters at most).
 constexpr int kPlainDecimalMax = 19;
 
 // Work buffer for quoted text (and for a complex real part that must outlive
@@ -190,21 +191,57 @@ void SetNumericToken(ListScanState& st, char* start, char* p, bool dot, bool exp
   st.unit->pos = p;
 }
 
-// The common token shape [sign] digits [. digits] with at least one digit,
-// ended by a value end. Returns the end of the token, or null for any other
-// shape.
-char* PlainDecimalEnd(char* p, char* end, bool* dot) {
+// The first byte in [p, end) that is not a decimal digit, or end. `limit`
+// (at or after end) bounds the memory that may be read: runs go eight bytes
+// at a time while eight bytes remain before it, bytes past end never count.
+inline char* SkipDigits(char* p, char* end, const char* limit) {
+  constexpr uint64_t kZeros = 0x3030303030303030ull;
+  constexpr uint64_t kLowNibbles = 0x0F0F0F0F0F0F0F0Full;
+  constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr uint64_t kSixes = 0x0606060606060606ull;
+  while (p < end && limit - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    // A byte of x is 0..9 exactly for a digit; other bytes get a bit in
+    // their high nibble, from x itself or from adding 6 to its low nibble.
+    const uint64_t x = w ^ kZeros;
+    const uint64_t other = (x | ((x & kLowNibbles) + kSixes)) & kHighNibbles;
+    if (other != 0) {
+      p += std::countr_zero(other) >> 3;
+      return p < end ? p : end;
+    }
+    p += 8;
+  }
+  if (p > end) return end;
+  while (p < end && IsDigit(*p)) ++p;
+  return p;
+}
+
+// The common token shape [sign] digits [. digits] [E|e [sign] digits] with
+// at least one significand digit and, after an exponent letter, at least one
+// exponent digit, ended by a value end. Returns the end of the token, or null
+// for any other shape (the general scan then decides).
+char* PlainDecimalEnd(char* p, char* end, const char* limit, bool* dot, bool* exponent) {
   if (p < end && ClassOf(*p) == kClsSign) ++p;
   char* digits = p;
-  while (p < end && IsDigit(*p)) ++p;
+  p = SkipDigits(p, end, limit);
   bool any_digit = p != digits;
   if (p < end && *p == '.') {
     *dot = true;
     digits = ++p;
-    while (p < end && IsDigit(*p)) ++p;
+    p = SkipDigits(p, end, limit);
     any_digit |= p != digits;
   }
-  if (!any_digit || (p < end && ClassOf(*p) != kClsEnd)) return nullptr;
+  if (!any_digit) return nullptr;
+  if (p < end && (*p | 0x20) == 'e') {
+    *exponent = true;
+    ++p;
+    if (p < end && ClassOf(*p) == kClsSign) ++p;
+    digits = p;
+    p = SkipDigits(p, end, limit);
+    if (p == digits) return nullptr;
+  }
+  if (p < end && ClassOf(*p) != kClsEnd) return nullptr;
   return p;
 }
 
@@ -214,14 +251,17 @@ int ScanNumeric(ListScanState& st, bool allow_repeat) {
   UnitBlock* u = st.unit;
   char* const start = u->pos;
   char* const end = u->record_end;
-  bool dot = false;
-  if (char* plain_end = PlainDecimalEnd(start, end, &dot)) {
-    SetNumericToken(st, start, plain_end, dot, false, true);
+  // Word-at-a-time digit runs may read on to the end of the record buffer.
+  const char* const buffer_end = u->buffer + u->capacity;
+  const char* const limit = u->buffer <= start && end <= buffer_end ? buffer_end : end;
+  bool dot = false, exponent = false;
+  if (char* plain_end = PlainDecimalEnd(start, end, limit, &dot, &exponent)) {
+    SetNumericToken(st, start, plain_end, dot, exponent, true);
     return 0;
   }
   char* p = start;
-  bool expecting_digit = true, last_sign = false, exponent = false, special = false;
-  dot = false;
+  bool expecting_digit = true, last_sign = false, special = false;
+  dot = exponent = false;
   while (p < end && !special) {
     CharClass cls = ClassOf(*p);
     if (cls == kClsEnd) break;
@@ -440,6 +480,8 @@ bool PlainDecimalToSingle(const char* text, int32_t len, float* dest) {
 int Assign(const ListScanState& st, int type, void* elem) {
   if (st.value_flags & kValNull) return 0;
   if (!(st.value_flags & kValNumeric)) return kErrConversion;
+  // An item without storage: the value's syntax was checked, nothing is converted.
+  if (elem == nullptr) return type == kTypeReal4 || type == kTypeInt32 ? 0 : kErrConversion;
   switch (type) {
     case kTypeReal4: {
       float f = 0;

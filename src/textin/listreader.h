@@ -15,7 +15,7 @@ enum ListValueFlag : uint8_t {
   kValNumeric = 1u << 3,
   kValComplex = 1u << 4,         // parenthesised; the token is the real part
   kValQuoted = 1u << 5,
-  kValPlainDecimal = 1u << 6,    // [sign] digits [. digits], short enough for the direct route
+  kValPlainDecimal = 1u << 6,    // [sign] digits [. digits] [E [sign] digits], short enough for the direct route
 };
 
 // Bits of ListScanState::scan_flags.
@@ -63,6 +63,11 @@ namespace ListReader {
 // Returns 0 when every item was processed or a slash ended the list; -1 at
 // end of file with kEndStatusWanted; the error number with kErrStatusWanted.
 // Otherwise a failure is reported and the run ends.
+// A scalar item whose `base` is null takes its value without storing it: the
+// value is scanned and its syntax checked (59, and 64 for a value that is not
+// a number), but it is not converted, so a conversion failure (a real that
+// overflows, say) goes undetected for that item. Reads that only count
+// values use this.
 int read(int unit, unsigned flags, const InItem* items);
 
 }  // namespace ListReader

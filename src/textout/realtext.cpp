@@ -32,42 +32,54 @@ double ExactDouble(uint32_t magnitude) {
   return std::bit_cast<double>(e << 52 | mantissa);
 }
 
-// Writes `text` (n bytes) so that it ends just before `end`.
-void PutRight(char* end, const char* text, int n) { std::memcpy(end - n, text, n); }
+// The magnitude in scientific notation with n significant digits (1..9),
+// correctly rounded, ties to even, as "d.ddd...e+XX" (no point for n = 1).
+// Returns the decimal exponent: the value is d.ddd... x 10^exponent.
+int ScientificText(uint32_t magnitude, int n, char (&text)[32]) {
+  const double value = ExactDouble(magnitude);
+  const auto res = std::to_chars(text, text + sizeof text, value,
+                                 std::chars_format::scientific, n - 1);
+  // p is at 'e', then the sign and two or three exponent digits.
+  const char* p = text + (n > 1 ? n + 1 : 1);
+  int x = 0;
+  for (const char* q = p + 2; q < res.ptr; ++q) x = x * 10 + (*q - '0');
+  return p[1] == '-' ? -x : x;
+}
 
 // Fixed form: the 7 digits with the point after k of them (0.ddddddd for
 // k = 0), right-justified in 11 positions; the 4 blanks behind stay.
 void WriteFixed(uint32_t magnitude, bool negative, char* out) {
-  const RoundedDigits r = round_digits(magnitude, 7);
-  char text[12];
-  int n = 0;
-  if (negative) text[n++] = '-';
-  if (r.k <= 0) {
-    text[n++] = '0';
-    text[n++] = '.';
-    std::memcpy(text + n, r.digits, 7);
-    n += 7;
-  } else {
-    std::memcpy(text + n, r.digits, r.k);
-    n += r.k;
-    text[n++] = '.';
-    std::memcpy(text + n, r.digits + r.k, 7 - r.k);
-    n += 7 - r.k;
+  char text[32];
+  const int k = ScientificText(magnitude, 7, text) + 1;
+  // The digits are text[0] and text[2..7).
+  char* const end = out + kFixedTextWidth;
+  if (k <= 0) {
+    std::memcpy(end - 6, text + 2, 6);
+    end[-7] = text[0];
+    end[-8] = '.';
+    end[-9] = '0';
+    if (negative) end[-10] = '-';
+    return;
   }
-  PutRight(out + kFixedTextWidth, text, n);
+  // k is 1..7 here: digits before the point, the point, the rest.
+  const int after = 7 - k;
+  std::memcpy(end - after, text + 1 + k, static_cast<size_t>(after));
+  end[-after - 1] = '.';
+  char* lead = end - after - 1 - k;
+  lead[0] = text[0];
+  std::memcpy(lead + 1, text + 2, static_cast<size_t>(k - 1));
+  if (negative) lead[-1] = '-';
 }
 
 // Exponent form: d.dddddddE+XX with 8 significant digits, right-justified in
 // the whole field.
 void WriteExponent(uint32_t magnitude, bool negative, char* out) {
-  const RoundedDigits r = round_digits(magnitude, 8);
-  const int e = r.k - 1;
+  char text[32];
+  const int e = ScientificText(magnitude, 8, text);
   const int abs_e = e < 0 ? -e : e;
   char* p = out + 2;
   if (negative) p[-1] = '-';
-  p[0] = r.digits[0];
-  p[1] = '.';
-  std::memcpy(p + 2, r.digits + 1, 7);
+  std::memcpy(p, text, 9);  // d.ddddddd
   p[9] = 'E';
   p[10] = e < 0 ? '-' : '+';
   p[11] = static_cast<char>('0' + abs_e / 10);
@@ -79,23 +91,12 @@ void WriteExponent(uint32_t magnitude, bool negative, char* out) {
 RoundedDigits round_digits(uint32_t magnitude_bits, int n) {
   if (n < 1) n = 1;
   if (n > kMaxDigits) n = kMaxDigits;
-  // "d.ddd...e+XX": at most 1 + 1 + 8 + 5 characters for these precisions.
   char text[32];
-  const double value = ExactDouble(magnitude_bits & ~kSignBit);
-  const auto res = std::to_chars(text, text + sizeof text, value,
-                                 std::chars_format::scientific, n - 1);
+  const int x = ScientificText(magnitude_bits & ~kSignBit, n, text);
   RoundedDigits out{};
   out.digits[0] = text[0];
-  const char* p = text + 1;
-  if (n > 1) {
-    std::memcpy(out.digits + 1, text + 2, n - 1);
-    p = text + 1 + n;
-  }
-  // p is at 'e', then the sign and two or three exponent digits.
-  const bool negative_exponent = p[1] == '-';
-  int x = 0;
-  for (const char* q = p + 2; q < res.ptr; ++q) x = x * 10 + (*q - '0');
-  out.k = (negative_exponent ? -x : x) + 1;
+  if (n > 1) std::memcpy(out.digits + 1, text + 2, static_cast<size_t>(n - 1));
+  out.k = x + 1;
   return out;
 }
 

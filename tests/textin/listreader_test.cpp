@@ -109,8 +109,9 @@ TEST(ListReader, ScalarStatementsTakeOneValuePerRecord) {
 }
 
 TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
-  // Short [sign] digits [. digits] tokens take a direct route; the value must
-  // be the one TextToSingle gives, bit for bit, also for long digit strings.
+  // Short [sign] digits [. digits] [E [sign] digits] tokens take a direct
+  // route; the value must be the one TextToSingle gives, bit for bit, also
+  // for long digit strings and for results near the ends of the range.
   std::mt19937 rng(99);
   std::vector<std::string> tokens;
   std::string text;
@@ -121,6 +122,12 @@ TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
     if (fraction > 0 || whole == 0) t += '.';
     for (size_t k = 0; k < fraction || (t.back() == '.' && whole == 0); ++k)
       t += static_cast<char>('0' + rng() % 10);
+    if (i % 4 == 3) {
+      // An exponent that keeps every value finite: at most 10^37.
+      const int e = static_cast<int>(rng() % 56) - 30;
+      t += (rng() % 2 ? "E" : "e") + std::string(e < 0 ? "-" : rng() % 2 ? "+" : "") +
+           std::string(rng() % 2 ? "0" : "") + std::to_string(e < 0 ? -e : e);
+    }
     tokens.push_back(t);
     text += t + (i % 5 ? "\n" : " ");
   }
@@ -136,6 +143,31 @@ TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
     std::memcpy(&got_bits, &values[i], 4);
     std::memcpy(&want_bits, &expected, 4);
     EXPECT_EQ(got_bits, want_bits) << tokens[i];
+  }
+}
+
+TEST(ListReader, ItemWithoutStorageIsScannedButNotConverted) {
+  // A scalar item with a null base: the syntax of the value is checked, the
+  // value is neither converted nor stored, and the statement consumes the
+  // same records as with storage.
+  struct Case {
+    const char* text;
+    int status;
+  };
+  const Case cases[] = {
+      {"1.5\n", 0},   {"  -1.222025E-03  \r\n", 0}, {"\n\n 7 8\n", 0}, {"3.5E38\n", 0},
+      {"1e99999\n", 0}, {",\n", 0},  {"2*\n", 0},  {"/\n", 0},  {"(1.5, 2)\n", 0},
+      {"abc\n", 59},  {"1E+\n", 59}, {"'12'\n", 64}, {"T\n", 64},  {"\n  \n", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    UnitFile file(std::string(c.text) + (c.status == -1 ? "" : "9\n"));
+    InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+    EXPECT_EQ(ListReader::read(file.number, kBoth, items), c.status);
+    if (c.status == -1) continue;
+    float next = kUnset;
+    EXPECT_EQ(ReadReal(file.number, &next), 0);
+    EXPECT_EQ(next, 9.0f);
   }
 }
 
