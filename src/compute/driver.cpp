@@ -61,19 +61,8 @@ void CreateTables(Tables& t) {
 
 // Reads the group PARAMETRE with the arrays EY and SY, indices 0..N+1.
 void ReadBackbone(Tables& t) {
-  auto object = [&](const char* name, float* storage) {
-    GroupObject o{};
-    o.name = name;
-    o.name_len = 2;
-    o.type = kTypeReal4;
-    o.rank = 1;
-    o.lower[0] = 0;
-    o.upper[0] = t.N + 1;
-    o.stride[0] = sizeof(float);
-    o.storage = storage;
-    return o;
-  };
-  const GroupObject objects[] = {object("EY", t.EY), object("SY", t.SY)};
+  const GroupObject objects[] = {RealArrayObject("EY", t.EY, 0, t.N + 1),
+                                 RealArrayObject("SY", t.SY, 0, t.N + 1)};
   const GroupDescriptor group{"PARAMETRE", 9, objects, 2};
   GroupReader::read(kUnitInput, 0, group);
 }

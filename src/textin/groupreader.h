@@ -25,6 +25,9 @@ struct GroupDescriptor {
   int32_t object_count;
 };
 
+// A single-precision array object `name` with the indices lower..upper.
+GroupObject RealArrayObject(const char* name, float* storage, int32_t lower, int32_t upper);
+
 namespace GroupReader {
 
 // Reads group `group` from `unit`. Returns 0; with kErrStatusWanted or

@@ -13,19 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzzfiles::ScratchFile("group", data, size);
   if (!fuzzfiles::Connect(22, path)) std::abort();
   float ey[5] = {}, sy[5] = {};
-  auto object = [](const char* name, float* storage) {
-    GroupObject o{};
-    o.name = name;
-    o.name_len = 2;
-    o.type = kTypeReal4;
-    o.rank = 1;
-    o.lower[0] = 0;
-    o.upper[0] = 4;
-    o.stride[0] = 4;
-    o.storage = storage;
-    return o;
-  };
-  const GroupObject objects[] = {object("EY", ey), object("SY", sy)};
+  const GroupObject objects[] = {RealArrayObject("EY", ey, 0, 4), RealArrayObject("SY", sy, 0, 4)};
   const GroupDescriptor group{"PARAMETRE", 9, objects, 2};
   GroupReader::read(22, kErrStatusWanted | kEndStatusWanted, group);
   CloseAllUnits();

@@ -35,16 +35,7 @@ struct Outcome {
 };
 
 GroupObject RealArray(const char* name, float* storage, int32_t upper) {
-  GroupObject o{};
-  o.name = name;
-  o.name_len = 2;
-  o.type = kTypeReal4;
-  o.rank = 1;
-  o.lower[0] = 0;
-  o.upper[0] = upper;
-  o.stride[0] = 4;
-  o.storage = storage;
-  return o;
+  return RealArrayObject(name, storage, 0, upper);
 }
 
 bool Connect(int unit, const std::string& path) {
