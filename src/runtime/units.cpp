@@ -768,6 +768,25 @@ int CloseUnit(UnitBlock* u) {
   return result;
 }
 
+namespace {
+
+// Unlinks from the chain at *head every entry for which take(entry) is true
+// (take may reuse the entry's link).
+template <typename Take>
+void RemoveTaken(UnitBlock** head, Take& take) {
+  UnitBlock** link = head;
+  while (*link) {
+    UnitBlock* u = *link;
+    UnitBlock* after = u->next;
+    if (take(u))
+      *link = after;
+    else
+      link = &u->next;
+  }
+}
+
+}  // namespace
+
 void CloseAllUnits() {
   // Detach every entry whose lock can be taken; entries held by this thread
   // (a statement in progress) are closed but stay in the table.
@@ -794,26 +813,8 @@ void CloseAllUnits() {
       UnitBlock* u = slot.load(std::memory_order_relaxed);
       if (u && take(u)) slot.store(nullptr, std::memory_order_release);
     }
-    for (UnitBlock*& head : g_buckets) {
-      UnitBlock** link = &head;
-      while (*link) {
-        UnitBlock* u = *link;
-        UnitBlock* after = u->next;
-        if (take(u))
-          *link = after;
-        else
-          link = &u->next;
-      }
-    }
-    UnitBlock** link = &g_private;
-    while (*link) {
-      UnitBlock* u = *link;
-      UnitBlock* after = u->next;
-      if (take(u))
-        *link = after;
-      else
-        link = &u->next;
-    }
+    for (UnitBlock*& head : g_buckets) RemoveTaken(&head, take);
+    RemoveTaken(&g_private, take);
   }
   for (int i = 0; i < mine_count; ++i)
     if (int e = CloseUnit(mine[i])) ReportIoError(0, e, e, mine[i], 0);
