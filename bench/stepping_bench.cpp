@@ -9,25 +9,29 @@
 
 #include "compute/stepping.h"
 #include "compute/tables.h"
+#include "support/backbone.h"
 
 namespace {
 
 constexpr int kPoints = 240;      // backbone points after the origin
 constexpr int kEntries = 1000000;
 
-// The backbone tables and branch storage of one job, rebuilt before each run.
-struct Job {
-  std::vector<float> ey, sy, et, eyp, syp, eyn, syn, def, sig;
-  Tables t;
+// A Ramberg-Osgood backbone of kPoints + 1 points.
+testsupport::BackboneTables Backbone() {
+  std::vector<float> ey, sy;
+  for (int i = 0; i <= kPoints; ++i) {
+    const double stress = 800.0 * i / kPoints;
+    ey.push_back(static_cast<float>(stress / 206000.0 + std::pow(stress / 1184.0, 1.0 / 0.187)));
+    sy.push_back(static_cast<float>(stress));
+  }
+  return testsupport::BackboneTables(std::move(ey), std::move(sy));
+}
 
-  Job() {
-    for (int i = 0; i <= kPoints; ++i) {
-      const double stress = 800.0 * i / kPoints;
-      ey.push_back(static_cast<float>(stress / 206000.0 + std::pow(stress / 1184.0, 1.0 / 0.187)));
-      sy.push_back(static_cast<float>(stress));
-    }
-    et.assign(ey.size() - 1, 0.0f);
-    eyp = syp = eyn = syn = std::vector<float>(ey.size(), 0.0f);
+// The backbone tables and branch storage of one job, rebuilt before each run.
+struct Job : testsupport::BackboneTables {
+  std::vector<float> def, sig;
+
+  Job() : BackboneTables(Backbone()) {
     std::mt19937_64 rng(1);
     std::uniform_real_distribution<double> uni(0.0, 1.0);
     std::normal_distribution<double> noise(0.0, 0.0015);
@@ -45,20 +49,6 @@ struct Job {
     }
     def[0] = 0.0f;
     sig.assign(def.size(), 0.0f);
-  }
-
-  void Reset() {
-    t = Tables{};
-    t.N = kPoints - 1;
-    t.EY = ey.data();
-    t.SY = sy.data();
-    t.ET = et.data();
-    t.EYP = eyp.data();
-    t.SYP = syp.data();
-    t.EYN = eyn.data();
-    t.SYN = syn.data();
-    InitBranches(t);
-    ComputeSlopes(t);
   }
 };
 

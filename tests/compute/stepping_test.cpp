@@ -6,28 +6,16 @@
 #include <cmath>
 #include <vector>
 
+#include "support/backbone.h"
+
 namespace {
 
-struct History {
-  std::vector<float> ey, sy, et, eyp, syp, eyn, syn, def, sig;
-  Tables t;
+struct History : testsupport::BackboneTables {
+  std::vector<float> def, sig;
   StepState s;
   History(std::vector<float> e, std::vector<float> y, std::vector<float> history)
-      : ey(std::move(e)), sy(std::move(y)), def(std::move(history)) {
-    const size_t points = ey.size();
-    et.assign(points - 1, 0.0f);
-    eyp = syp = eyn = syn = std::vector<float>(points, 0.0f);
+      : BackboneTables(std::move(e), std::move(y)), def(std::move(history)) {
     sig.assign(def.size(), 0.0f);
-    t.N = static_cast<int32_t>(points) - 2;
-    t.EY = ey.data();
-    t.SY = sy.data();
-    t.ET = et.data();
-    t.EYP = eyp.data();
-    t.SYP = syp.data();
-    t.EYN = eyn.data();
-    t.SYN = syn.data();
-    InitBranches(t);
-    ComputeSlopes(t);
   }
   // Steps entry g and returns its stress.
   float Step(int64_t g) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/backbone.h"
+
 namespace {
 
 uint32_t Bits(float f) {
@@ -17,28 +19,7 @@ uint32_t Bits(float f) {
 }
 
 // Owns the storage of a Tables record for a backbone of N + 2 points.
-struct Backbone {
-  std::vector<float> ey, sy, et, eyp, syp, eyn, syn;
-  Tables t;
-  Backbone(std::vector<float> e, std::vector<float> s) : ey(std::move(e)), sy(std::move(s)) {
-    const size_t points = ey.size();
-    et.assign(points - 1, 0.0f);
-    eyp.assign(points, 0.0f);
-    syp.assign(points, 0.0f);
-    eyn.assign(points, 0.0f);
-    syn.assign(points, 0.0f);
-    t.N = static_cast<int32_t>(points) - 2;
-    t.EY = ey.data();
-    t.SY = sy.data();
-    t.ET = et.data();
-    t.EYP = eyp.data();
-    t.SYP = syp.data();
-    t.EYN = eyn.data();
-    t.SYN = syn.data();
-    InitBranches(t);
-    ComputeSlopes(t);
-  }
-};
+using Backbone = testsupport::BackboneTables;
 
 TEST(InitBranches, NegatesBySubtractionSoZeroStaysPositive) {
   Backbone b({0, 1, 3, 6}, {0, 100, 150, 180});
