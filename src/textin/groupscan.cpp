@@ -269,6 +269,17 @@ int ScanValue(Scanner& s, Token* tok) {
   return ScanValueText(s, tok);
 }
 
+// The token at `?` or `=`: a query, an equals-query ("=?") or an equals.
+int ScanQueryOrEquals(Scanner& s, Token* tok) {
+  tok->kind = *s.p == '?' ? kTokQuery : kTokEquals;
+  ++s.p;
+  if (tok->kind == kTokEquals && s.p < s.end && *s.p == '?') {
+    ++s.p;
+    tok->kind = kTokEqualsQuery;
+  }
+  return 0;
+}
+
 // Seeking: names, delimiters and the query tokens count; anything else drops
 // the rest of the record.
 int NextLenient(Scanner& s, Token* tok) {
@@ -286,20 +297,7 @@ int NextLenient(Scanner& s, Token* tok) {
     s.p = e;
     return 0;
   }
-  if (c == '?') {
-    ++s.p;
-    tok->kind = kTokQuery;
-    return 0;
-  }
-  if (c == '=') {
-    ++s.p;
-    tok->kind = kTokEquals;
-    if (s.p < s.end && *s.p == '?') {
-      ++s.p;
-      tok->kind = kTokEqualsQuery;
-    }
-    return 0;
-  }
+  if (c == '?' || c == '=') return ScanQueryOrEquals(s, tok);
   s.p = s.end;
   return RecordEnd(s, tok);
 }
@@ -324,18 +322,8 @@ int NextStrict(Scanner& s, ScanMode mode, Token* tok) {
       ++s.p;
       tok->kind = kTokComma;
       return 0;
-    case '?':
-      ++s.p;
-      tok->kind = kTokQuery;
-      return 0;
-    case '=':
-      ++s.p;
-      tok->kind = kTokEquals;
-      if (s.p < s.end && *s.p == '?') {
-        ++s.p;
-        tok->kind = kTokEqualsQuery;
-      }
-      return 0;
+    case '?': case '=':
+      return ScanQueryOrEquals(s, tok);
     case '(':
       if (mode == kModeArrayName) return ScanSubscripts(s, tok);
       if (mode == kModeScalarName || mode == kModeSubscripted) return ScanSubstring(s, tok);
