@@ -355,6 +355,11 @@ bool CountFloatTrap(unsigned row) {
   return true;
 }
 
+bool ProcessEndClaimed() {
+  uint64_t owner = g_ending_thread.load();
+  return owner != 0 && SameProcess(owner);
+}
+
 bool ClaimProcessEnd() {
   uint64_t me = ThisThreadKey();
   uint64_t seen = g_ending_thread.load();

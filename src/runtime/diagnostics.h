@@ -73,3 +73,7 @@ bool DebuggerAttached();
 // another thread is already ending it (the caller must then not go on as if
 // it were the last word: see Sys::ParkThread).
 bool ClaimProcessEnd();
+
+// True once some thread of this process (the calling one included) claimed
+// the ending of the process.
+bool ProcessEndClaimed();

@@ -1,11 +1,15 @@
 // Reports of console control events and processor exceptions.
 #include "runtime/events.h"
 
+#include <atomic>
+
 #include "runtime/catalogue.h"
 #include "runtime/diagnostics.h"
 #include "runtime/traceback.h"
+#include "runtime/units.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/escape.h"
+#include "runtime/platform/memory.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/signals.h"
 
@@ -13,8 +17,12 @@ namespace {
 
 constexpr unsigned kMsgEvent = 200;
 
-// Runs on the event thread: report, close the units, end the process.
-void OnConsoleEvent(Sys::ConsoleEvent event) {
+// The event that waits for the end of a unit operation; 0 when none.
+std::atomic<int> g_pending_event{0};
+
+// Reports the event, closes the units and ends the process, unless the
+// process is already ending.
+void RunConsoleEvent(Sys::ConsoleEvent event) {
   const char* word = nullptr;
   int status = 0;
   switch (event) {
@@ -31,17 +39,32 @@ void OnConsoleEvent(Sys::ConsoleEvent event) {
       status = kExitWindowClose;
       break;
   }
-  if (!word) return;
-  // A handler of the program's own installed since start-up takes it.
-  if (!Sys::ConsoleEventAtDefault(event)) {
-    Sys::PassConsoleEvent(event);
-    return;
-  }
-  // The process is already ending on another thread.
-  if (!ClaimProcessEnd()) return;
+  if (!word || ProcessEndClaimed() || !ClaimProcessEnd()) return;
+  // The event may have interrupted the allocator: nothing is freed from here on.
+  Sys::KeepMemoryToEnd();
   ReportMessage(kMsgEvent, {word});
   ExitProcessing();
   Sys::ExitProcess(status);
+}
+
+// The deferred event, run when the interrupted thread's unit operation ends
+// or when one of its system calls was interrupted.
+void RunPendingConsoleEvent() {
+  const int event = g_pending_event.exchange(0);
+  if (event != 0) RunConsoleEvent(static_cast<Sys::ConsoleEvent>(event));
+}
+
+// The signal handler. A statement interrupted half-way holds its unit with
+// a record in the making, so the event waits until the statement ends;
+// otherwise it runs at once.
+void OnConsoleEvent(Sys::ConsoleEvent event) {
+  if (ProcessEndClaimed()) return;
+  if (UnitOperationInProgress()) {
+    int none = 0;
+    if (g_pending_event.compare_exchange_strong(none, event)) SetPendingAction(RunPendingConsoleEvent);
+    return;
+  }
+  RunConsoleEvent(event);
 }
 
 bool IsFloatRow(unsigned row) {
@@ -119,7 +142,10 @@ unsigned ExceptionRow(int kind, int detail, bool stack_overflow) {
   }
 }
 
-void InstallConsoleEventHandling() { Sys::StartConsoleEventThread(OnConsoleEvent); }
+void InstallConsoleEventHandling() {
+  Sys::SetInterruptHook(RunPendingAction);
+  Sys::InstallConsoleEventHandlers(OnConsoleEvent);
+}
 
 void InstallExceptionHandling() {
   // The context also readies the stack walk: the first walk of a process

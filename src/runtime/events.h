@@ -18,10 +18,12 @@ constexpr int kExitControlBreak = 1;
 constexpr int kExitWindowClose = 2;
 
 // Takes SIGINT (control-C), SIGQUIT (control-BREAK) and SIGHUP (window
-// close), each only while its disposition is still the default, on a thread
-// of the run-time's own: the event is reported with row 200 and a traceback,
-// the exit processing closes the units, and the process ends with the
-// event's status. Call once, before any other thread is started.
+// close), each only while its disposition is still the default: the event is
+// reported with row 200 and a traceback, the exit processing closes the
+// units, and the process ends with the event's status. An event that
+// interrupts a statement waits until the statement has ended (or until a
+// system call of it was interrupted), so that files keep whole records.
+// Call once, at start-up.
 void InstallConsoleEventHandling();
 
 // Creates the traceback context (Traceback::CreateContext) and installs the

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "runtime/diagnostics.h"
@@ -70,19 +71,82 @@ void FreeUnit(UnitBlock* u) {
   Sys::Release(u);
 }
 
+// ---- Unit operations and locks -------------------------------------------------
+
+std::atomic<uint32_t> g_next_token{1};
+thread_local uint32_t t_token = 0;
+// Unit operations in progress on this thread; read by a signal handler that
+// interrupts the thread, so every change is fenced against it.
+thread_local int t_unit_depth = 0;
+std::atomic<void (*)()> g_pending_action{nullptr};
+
+void EnterUnitOperation() {
+  ++t_unit_depth;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+// Ends a unit operation; the last one runs a deferred action.
+void LeaveUnitOperation() {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  --t_unit_depth;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (t_unit_depth == 0 && g_pending_action.load(std::memory_order_relaxed) != nullptr)
+    RunPendingAction();
+}
+
+// The table lock, taken as a unit operation.
+struct TableGuard {
+  TableGuard() {
+    EnterUnitOperation();
+    g_table_lock.lock();
+  }
+  ~TableGuard() {
+    g_table_lock.unlock();
+    LeaveUnitOperation();
+  }
+  TableGuard(const TableGuard&) = delete;
+  TableGuard& operator=(const TableGuard&) = delete;
+};
+
+// Takes the unit's lock, waiting while another thread holds it.
+void LockUnit(UnitBlock* u, uint32_t me) {
+  uint32_t seen = 0;
+  while (!u->owner.compare_exchange_weak(seen, me, std::memory_order_acquire,
+                                         std::memory_order_relaxed)) {
+    if (seen != 0) u->owner.wait(seen, std::memory_order_relaxed);
+    seen = 0;
+  }
+}
+
+// Takes the unit's lock when it is free. Returns whether it was taken.
+bool TryLockUnit(UnitBlock* u) {
+  uint32_t seen = 0;
+  return u->owner.compare_exchange_strong(seen, ThisThreadToken(), std::memory_order_acquire,
+                                          std::memory_order_relaxed);
+}
+
+void UnlockUnit(UnitBlock* u) {
+  u->owner.store(0, std::memory_order_release);
+  u->owner.notify_all();
+}
+
+bool HeldByMe(const UnitBlock* u) {
+  return u->owner.load(std::memory_order_relaxed) == ThisThreadToken();
+}
+
 // The entry of `number` (-4 and above), created when missing; null when no
 // memory. Small numbers are found without the table lock.
 UnitBlock* FindOrCreate(int number) {
   if (number <= kDirectHigh) {
     std::atomic<UnitBlock*>& slot = g_direct[number + 5];
     if (UnitBlock* u = slot.load(std::memory_order_acquire)) return u;
-    std::lock_guard<std::mutex> guard(g_table_lock);
+    TableGuard guard;
     if (UnitBlock* u = slot.load(std::memory_order_relaxed)) return u;
     UnitBlock* u = NewUnit(number);
     if (u) slot.store(u, std::memory_order_release);
     return u;
   }
-  std::lock_guard<std::mutex> guard(g_table_lock);
+  TableGuard guard;
   UnitBlock** link = &g_buckets[(static_cast<int64_t>(number) + 5) % kBuckets];
   while (*link && (*link)->number < number) link = &(*link)->next;
   if (*link && (*link)->number == number) return *link;
@@ -91,10 +155,6 @@ UnitBlock* FindOrCreate(int number) {
   u->next = *link;
   *link = u;
   return u;
-}
-
-bool HeldByMe(const UnitBlock* u) {
-  return u->owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
 // ---- Connection request ------------------------------------------------------
@@ -571,39 +631,57 @@ int ConnectStandardOutput(UnitBlock* u) {
 
 // ---- Public interface ----------------------------------------------------------
 
+uint32_t ThisThreadToken() {
+  if (t_token == 0) t_token = g_next_token.fetch_add(1, std::memory_order_relaxed);
+  return t_token;
+}
+
+bool UnitOperationInProgress() { return t_unit_depth != 0; }
+
+void SetPendingAction(void (*action)()) { g_pending_action.store(action); }
+
+void RunPendingAction() {
+  if (void (*action)() = g_pending_action.exchange(nullptr)) action();
+}
+
 int AcquireUnit(int number, UnitBlock** unit) {
   *unit = nullptr;
   if (number < kPrivateUnit) return kErrUnitNumber;
+  EnterUnitOperation();
   UnitBlock* u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
-  if (!u) return kErrNoMemory;
-  if (HeldByMe(u)) {
+  if (!u) {
+    LeaveUnitOperation();
+    return kErrNoMemory;
+  }
+  const uint32_t me = ThisThreadToken();
+  if (u->owner.load(std::memory_order_relaxed) == me) {
+    LeaveUnitOperation();
     *unit = u;
     return kErrRecursive;
   }
-  u->lock.lock();
-  u->owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  LockUnit(u, me);
   *unit = u;
   return 0;
 }
 
 int ReleaseUnit(UnitBlock* u) {
   if (!u || !HeldByMe(u)) return 0;
-  u->owner.store(std::thread::id(), std::memory_order_relaxed);
-  u->lock.unlock();
+  UnlockUnit(u);
   if (u->number == kPrivateUnit) {
     if (!(u->flags & kUnitConnected)) {
       ClearUnit(u, false);
       FreeUnit(u);
-      return 0;
-    }
-    std::lock_guard<std::mutex> guard(g_table_lock);
-    UnitBlock* p = g_private;
-    while (p && p != u) p = p->next;
-    if (!p) {
-      u->next = g_private;
-      g_private = u;
+    } else {
+      TableGuard guard;
+      UnitBlock* p = g_private;
+      while (p && p != u) p = p->next;
+      if (!p) {
+        u->next = g_private;
+        g_private = u;
+      }
     }
   }
+  LeaveUnitOperation();
   return 0;
 }
 
@@ -800,15 +878,14 @@ void CloseAllUnits() {
       if (mine_count < kMaxMine) mine[mine_count++] = u;
       return false;
     }
-    if (!u->lock.try_lock()) return false;
-    u->owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    if (!TryLockUnit(u)) return false;
     u->next = nullptr;
     *tail = u;
     tail = &u->next;
     return true;
   };
   {
-    std::lock_guard<std::mutex> guard(g_table_lock);
+    TableGuard guard;
     for (auto& slot : g_direct) {
       UnitBlock* u = slot.load(std::memory_order_relaxed);
       if (u && take(u)) slot.store(nullptr, std::memory_order_release);
@@ -822,8 +899,7 @@ void CloseAllUnits() {
     UnitBlock* u = closing;
     closing = u->next;
     if (int e = CloseUnit(u)) ReportIoError(0, e, e, u, 0);
-    u->owner.store(std::thread::id(), std::memory_order_relaxed);
-    u->lock.unlock();
+    UnlockUnit(u);
     FreeUnit(u);
   }
   g_any_connected.store(false);

@@ -4,8 +4,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 // How records end (the RECORDTYPE words).
 enum RecordType : uint8_t {
@@ -77,9 +75,9 @@ struct UnitBlock {
   uint32_t flags = 0;            // UnitFlag bits
   int64_t position_column = 0;   // position shown with kUnitWantPosition
   char name[kMaxFileName + 1] = {};
-  // Locking: the statement in progress holds `lock`; `owner` is its thread.
-  std::mutex lock;
-  std::atomic<std::thread::id> owner{};
+  // Locking: the statement in progress holds the unit; `owner` is the token
+  // of its thread (see ThisThreadToken), 0 while the unit is free.
+  std::atomic<uint32_t> owner{0};
   UnitBlock* next = nullptr;     // hash chain for numbers above 99
 };
 
@@ -156,6 +154,20 @@ void CreatePreconnectedUnits();
 
 // Start-up: reads the size variables of the environment once.
 void ReadUnitSizeVariables();
+
+// A nonzero token that identifies the calling thread for as long as the
+// process lives (tokens are never reused).
+uint32_t ThisThreadToken();
+
+// Unit operations in progress on the calling thread: a held unit counts, as
+// does a look-up or change of the unit table. A console event that
+// interrupts the thread meanwhile is deferred: SetPendingAction(action) (safe
+// in a signal handler) makes the thread run `action` as soon as its last unit
+// operation ends; RunPendingAction runs it at once, if one is set, for a
+// thread that cannot wait (a system call interrupted inside a statement).
+bool UnitOperationInProgress();
+void SetPendingAction(void (*action)());
+void RunPendingAction();
 
 // Locking mode: 0 no locking, 1 and 2 locking (2: operating-system mutexes).
 void SetLockingMode(int mode);

@@ -235,6 +235,33 @@ TEST(DiagnosticsEndToEnd, ControlCDuringTheRunEndsWith130) {
   EXPECT_EQ(testsupport::ReadFile(s.out_path), "");
 }
 
+// A run waiting for history that never comes (a FIFO nobody writes) is
+// still ended by control-C: the interrupted read runs the waiting event.
+TEST(DiagnosticsEndToEnd, ControlCEndsARunBlockedInARead) {
+  TempDir dir, capture;
+  dir.write("input.txt", testsupport::kExampleInput);
+  ASSERT_EQ(mkfifo(dir.file("deformacia.txt").c_str(), 0644), 0);
+  Started s = StartHysteresis(dir, capture);
+  // The report comes from the run-time only once its handlers are in place:
+  // keep sending until the run ends (a default disposition would end it too,
+  // without the report).
+  int status = -1;
+  for (int i = 0; i < 200 && status < 0; ++i) {
+    usleep(50000);
+    if (i >= 4) kill(s.pid, SIGINT);
+    int st = 0;
+    if (waitpid(s.pid, &st, WNOHANG) == s.pid)
+      status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  }
+  if (status < 0) {
+    kill(s.pid, SIGKILL);
+    WaitStatus(s.pid);
+  }
+  ASSERT_EQ(status, 130);
+  EXPECT_EQ(FirstLine(testsupport::ReadFile(s.err_path)),
+            "dravel: error (200): program aborting due to control-C event\r\n");
+}
+
 TEST(DiagnosticsEndToEnd, HangUpEndsWith2) {
   TempDir dir, capture;
   WriteLongJob(dir);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/platform/fault.h"
+#include "runtime/platform/signals.h"
 
 namespace Sys {
 
@@ -34,6 +35,7 @@ int Open(const char* path, unsigned mode, int* fd) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 
@@ -50,6 +52,7 @@ int Read(int fd, void* buf, size_t n, size_t* got) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 
@@ -66,7 +69,10 @@ int WriteAll(int fd, const void* buf, size_t n, size_t chunk, size_t* written) {
       r = ::write(fd, p + done, want);
       if (r < 0) e = errno;
     }
-    if (e == EINTR) continue;
+    if (e == EINTR) {
+      RunInterruptHook();
+      continue;
+    }
     if (e != 0) {
       result = e;
       break;
@@ -93,6 +99,7 @@ int Seek(int fd, int64_t offset, int whence, int64_t* pos) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 
@@ -106,6 +113,7 @@ int TruncateHere(int fd) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 
@@ -128,6 +136,7 @@ int Remove(const char* path) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 
@@ -140,6 +149,7 @@ int KindOf(int fd, FileKind* kind) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
   if (S_ISREG(st.st_mode))
     *kind = kFileDisk;
@@ -158,6 +168,7 @@ int CurrentDirectory(char* buf, size_t size) {
       e = errno;
     }
     if (e != EINTR) return e;
+    RunInterruptHook();
   }
 }
 

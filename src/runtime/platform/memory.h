@@ -14,6 +14,11 @@ void* AllocateZeroed(size_t n);
 // Resizes; null on failure (the old block is then still valid).
 void* Reallocate(void* p, size_t n);
 
+// Gives p back; nothing once KeepMemoryToEnd was called.
 void Release(void* p);
+
+// From now on Release keeps every block: the process is about to end, and
+// the ending may have interrupted the allocator itself (a console event).
+void KeepMemoryToEnd();
 
 }  // namespace Sys

@@ -1,8 +1,7 @@
-// POSIX signals: sigaction with SA_SIGINFO on a sigaltstack, and a pthread
-// waiting in sigwait for the console signals.
+// POSIX signals: sigaction with SA_SIGINFO on a sigaltstack for the faults,
+// plain handlers for the console signals.
 #include "runtime/platform/signals.h"
 
-#include <pthread.h>
 #include <signal.h>
 #include <ucontext.h>
 
@@ -18,8 +17,6 @@ FaultHandler g_fault_handler = nullptr;
 // Big enough for the report, the stack walk and the exit processing.
 constexpr size_t kAltStackSize = 256 * 1024;
 alignas(16) char g_alt_stack[kAltStackSize];
-
-constexpr size_t kEventStackSize = 512 * 1024;
 
 // A segment violation this close below the stack pointer (or within a page
 // above it) is taken as the stack running out.
@@ -45,12 +42,6 @@ const EventSignal kEventSignals[] = {
 
 sigset_t g_event_set;
 void (*g_event_handler)(ConsoleEvent) = nullptr;
-
-int SignalOf(ConsoleEvent event) {
-  for (const auto& e : kEventSignals)
-    if (e.event == event) return e.signal;
-  return 0;
-}
 
 FaultKind KindOf(int sig) {
   for (const auto& f : kFaultSignals)
@@ -122,14 +113,13 @@ void Trampoline(int sig, siginfo_t* info, void* context) {
   errno = saved_errno;
 }
 
-void* EventThread(void*) {
-  for (;;) {
-    int sig = 0;
-    if (::sigwait(&g_event_set, &sig) != 0) continue;
-    for (const auto& e : kEventSignals)
-      if (e.signal == sig && g_event_handler) g_event_handler(e.event);
-  }
-  return nullptr;
+void (*g_interrupt_hook)() = nullptr;
+
+void EventTrampoline(int sig) {
+  int saved_errno = errno;
+  for (const auto& e : kEventSignals)
+    if (e.signal == sig && g_event_handler) g_event_handler(e.event);
+  errno = saved_errno;
 }
 
 bool IsDefault(int sig) {
@@ -140,59 +130,30 @@ bool IsDefault(int sig) {
 
 }  // namespace
 
-int StartConsoleEventThread(void (*handler)(ConsoleEvent event)) {
+int InstallConsoleEventHandlers(void (*handler)(ConsoleEvent event)) {
   if (int e = CheckFault(kCallOther)) return e;
-  sigset_t set, old;
-  sigemptyset(&set);
-  int taken = 0;
+  g_event_handler = handler;
+  sigemptyset(&g_event_set);
+  for (const auto& e : kEventSignals) sigaddset(&g_event_set, e.signal);
   for (const auto& e : kEventSignals) {
     // An ignored signal stays ignored (a job started in the background), and
     // one with a handler of the program's own stays with that handler.
     if (!IsDefault(e.signal)) continue;
-    sigaddset(&set, e.signal);
-    ++taken;
+    struct sigaction act = {};
+    act.sa_handler = EventTrampoline;
+    act.sa_mask = g_event_set;
+    // No SA_RESTART: a blocking call ends with EINTR, so that an event that
+    // had to wait can run before the call is retried.
+    act.sa_flags = 0;
+    if (::sigaction(e.signal, &act, nullptr) != 0) return errno;
   }
-  if (taken == 0) return 0;
-  g_event_set = set;
-  g_event_handler = handler;
-  if (int e = ::pthread_sigmask(SIG_BLOCK, &set, &old)) return e;
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-  // The report, the stack walk and the closing of the units fit easily; the
-  // default stack would take megabytes of address space for a waiting thread.
-  pthread_attr_setstacksize(&attr, kEventStackSize);
-  pthread_t thread;
-  int e = ::pthread_create(&thread, &attr, EventThread, nullptr);
-  pthread_attr_destroy(&attr);
-  if (e != 0) {
-    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    g_event_handler = nullptr;
-  }
-  return e;
+  return 0;
 }
 
-bool ConsoleEventAtDefault(ConsoleEvent event) {
-  int sig = SignalOf(event);
-  struct sigaction now = {};
-  if (sig == 0 || ::sigaction(sig, nullptr, &now) != 0) return false;
-  return !(now.sa_flags & SA_SIGINFO) && (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN);
-}
+void SetInterruptHook(void (*hook)()) { g_interrupt_hook = hook; }
 
-bool PassConsoleEvent(ConsoleEvent event) {
-  int sig = SignalOf(event);
-  struct sigaction now = {};
-  if (sig == 0 || ::sigaction(sig, nullptr, &now) != 0) return false;
-  if (now.sa_flags & SA_SIGINFO) {
-    if (!now.sa_sigaction) return false;
-    siginfo_t info = {};
-    info.si_signo = sig;
-    now.sa_sigaction(sig, &info, nullptr);
-    return true;
-  }
-  if (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN) return false;
-  now.sa_handler(sig);
-  return true;
+void RunInterruptHook() {
+  if (g_interrupt_hook) g_interrupt_hook();
 }
 
 int SetUpAlternateStack() {

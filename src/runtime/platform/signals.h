@@ -1,6 +1,5 @@
 // Signals of the run-time: handlers for processor faults on an alternate
-// stack, and a thread of the program's own that takes the console signals
-// (interrupt, quit, hang-up) with sigwait.
+// stack, and handlers for the console signals (interrupt, quit, hang-up).
 #pragma once
 #include <cstdint>
 
@@ -10,20 +9,21 @@ namespace Sys {
 // SIGHUP (the terminal window closed).
 enum ConsoleEvent : int { kEventInterrupt = 1, kEventBreak = 2, kEventClose = 3 };
 
-// Blocks, in the calling thread and so in every thread it creates later, each
-// console signal whose disposition is still the default, and starts a thread
-// that waits for them with sigwait and calls handler(event) for each. Call
-// before any other thread exists. Returns 0 (also when no signal was left at
-// its default) or errno, with nothing changed.
-int StartConsoleEventThread(void (*handler)(ConsoleEvent event));
+// Installs `handler` for each console signal whose disposition is still the
+// default (an ignored one stays ignored, a handler of the program's own stays).
+// It runs in the thread that the signal interrupts, with the console signals
+// blocked, and must be safe there. Blocking system calls that the signal
+// interrupts end with EINTR rather than restarting, so that the platform
+// layer runs the interrupt hook (SetInterruptHook) before it retries them.
+// Returns 0 or the errno of the first failure.
+int InstallConsoleEventHandlers(void (*handler)(ConsoleEvent event));
 
-// True while the event's signal has its default disposition or is ignored
-// (no handler of the program's own).
-bool ConsoleEventAtDefault(ConsoleEvent event);
+// Sets the function that runs each time a system call of the platform layer
+// was interrupted by a signal, before the call is retried.
+void SetInterruptHook(void (*hook)());
 
-// Runs the program's own handler of the event's signal, if it has one.
-// Returns false when there is none.
-bool PassConsoleEvent(ConsoleEvent event);
+// Runs the interrupt hook, if one is set (the retry loops call it).
+void RunInterruptHook();
 
 // What raised a fault.
 enum FaultKind : int {
