@@ -5,6 +5,9 @@
 
 namespace Sys {
 namespace {
+// True while a plan or a trace is set: only then are calls counted, so that
+// a run without either pays one load per call.
+std::atomic<bool> g_watching{false};
 std::atomic<uint64_t> g_count{0};
 uint64_t g_nth = 0;
 int g_error = 0;
@@ -19,6 +22,7 @@ void SetFault(uint64_t nth, int error, unsigned kinds) {
   g_error = error;
   g_kinds = kinds;
   g_count = 0;
+  g_watching = g_nth != 0 || g_trace_length != nullptr;
 }
 
 uint64_t CallCount() { return g_count; }
@@ -29,10 +33,11 @@ void SetCallTrace(CallKind* trace, uint64_t capacity, uint64_t* length) {
   g_trace_capacity = capacity;
   g_trace_length = length;
   if (length) *length = 0;
+  g_watching = g_nth != 0 || g_trace_length != nullptr;
 }
 
 int CheckFault(CallKind kind) {
-  if (!(g_kinds & kind)) return 0;
+  if (!g_watching.load(std::memory_order_relaxed) || !(g_kinds & kind)) return 0;
   uint64_t n = ++g_count;
   if (g_trace && g_trace_length && *g_trace_length < g_trace_capacity)
     g_trace[(*g_trace_length)++] = kind;

@@ -23,7 +23,8 @@ enum CallKind : unsigned {
 // `kinds`) fail with `error`. nth = 0 removes the plan. Also resets the count.
 void SetFault(uint64_t nth, int error, unsigned kinds = kCallAll);
 
-// Number of counted calls since the last SetFault or ResetCalls.
+// Number of counted calls since the last SetFault or ResetCalls. Calls are
+// counted only while a plan (nth != 0) or a trace is set.
 uint64_t CallCount();
 void ResetCalls();
 
