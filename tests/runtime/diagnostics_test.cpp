@@ -546,28 +546,36 @@ TEST(ConsoleEvents, EachEventReportsAndEndsWithItsStatus) {
 }
 
 // An event that arrives in the middle of a statement waits for its end: the
-// statement finishes (its record reaches the file), then the run ends.
+// statement finishes, then the run ends with the record in the file (held
+// output of a buffered unit included).
 TEST(ConsoleEvents, EventInsideStatementWaitsForItsEnd) {
-  TempDir dir;
-  RunResult r = RunInChild(dir.path(), [] {
-    InstallExceptionHandling();
-    InstallConsoleEventHandling();
-    alarm(60);
-    if (ConnectNamedFile(7, 0, "out.txt", 7) != 0) return 97;
-    UnitBlock* u = nullptr;
-    if (AcquireUnit(7, &u) != 0) return 98;
-    kill(getpid(), SIGINT);  // delivered before kill returns
-    std::memcpy(u->buffer, "whole", 5);
-    if (PutRecord(u, u->buffer, 5) != 0) return 96;
-    if (write(1, "after\n", 6) != 6) return 95;
-    ReleaseUnit(u);  // the event runs here
-    if (write(1, "released\n", 9) != 9) return 94;
-    return 99;
-  });
-  EXPECT_EQ(r.status, 130);
-  EXPECT_EQ(r.out, "after\n");
-  EXPECT_EQ(FirstLine(r.err), "dravel: error (200): program aborting due to control-C event\r\n");
-  EXPECT_EQ(dir.read("out.txt"), "whole\r\n");
+  for (const char* buffered : {"no", "yes"}) {
+    SCOPED_TRACE(buffered);
+    TempDir dir;
+    RunResult r = RunInChild(
+        dir.path(),
+        [buffered] {
+          InstallExceptionHandling();
+          InstallConsoleEventHandling();
+          alarm(60);
+          if (ConnectNamedFile(7, 0, "out.txt", 7) != 0) return 97;
+          UnitBlock* u = nullptr;
+          if (AcquireUnit(7, &u) != 0) return 98;
+          if (((u->flags & kUnitBuffered) != 0) != (buffered[0] == 'y')) return 93;
+          kill(getpid(), SIGINT);  // delivered before kill returns
+          std::memcpy(u->buffer, "whole", 5);
+          if (PutRecord(u, u->buffer, 5) != 0) return 96;
+          if (write(1, "after\n", 6) != 6) return 95;
+          ReleaseUnit(u);  // the event runs here
+          if (write(1, "released\n", 9) != 9) return 94;
+          return 99;
+        },
+        Env{{"VELD_BUFFERED", buffered}});
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.out, "after\n");
+    EXPECT_EQ(FirstLine(r.err), "dravel: error (200): program aborting due to control-C event\r\n");
+    EXPECT_EQ(dir.read("out.txt"), "whole\r\n");
+  }
 }
 
 // An ignored interrupt stays ignored: the quit sent after it is the one
