@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "runtime/platform/memory.h"
+
 namespace {
 
 // Leaves the first elastic range when the strain passes +-EY(1). Returns true
@@ -35,32 +37,62 @@ inline float StressOn(const float* et, int32_t k, float e, const float* strains,
 }
 
 // The segment reached from k on the ascending branch: k moves up while
-// k < n and e > points[k + 1]. Four points per comparison where they exist;
-// the comparisons are the ordered ones of the scalar loop (false for NaN).
-inline int32_t AdvanceUp(const float* points, int32_t k, int32_t n, float e) {
+// k < n and e > points[k + 1]. Eight, then four points per comparison where
+// they exist; the comparisons are the ordered ones of the scalar loop (false
+// for NaN), and the first point not passed ends the search. The groups run
+// freely below the first pending point of the branch (see PendingStrains);
+// there the points of the next group are computed first. Points 0..k
+// already are.
+inline int32_t AdvanceUp(const Tables& t, PendingStrains& p, int32_t k, int32_t n, float e) {
+  const float* const points = t.EYP;
   const __m128 e4 = _mm_set1_ps(e);
-  for (; n - k >= 4; k += 4) {
-    const int passed = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 1)));
-    if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
+  for (;;) {
+    const int32_t end = std::min(n, p.low - 1);  // points 0..end are computed
+    for (; end - k >= 8; k += 8) {
+      const int lo = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 1)));
+      const int hi = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 5)));
+      const int passed = lo | (hi << 4);
+      if (passed != 0xFF) return k + std::countr_one(static_cast<unsigned>(passed));
+    }
+    for (; end - k >= 4; k += 4) {
+      const int passed = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 1)));
+      if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
+    }
+    if (end == n) break;
+    ComputePendingTo(t, p, kBranchRising, std::min(k + 4, n));
   }
   while (k < n && e > points[k + 1]) ++k;
   return k;
 }
 
 // The same on the descending branch: k moves up while e < points[k + 1].
-inline int32_t AdvanceDown(const float* points, int32_t k, int32_t n, float e) {
+inline int32_t AdvanceDown(const Tables& t, PendingStrains& p, int32_t k, int32_t n, float e) {
+  const float* const points = t.EYN;
   const __m128 e4 = _mm_set1_ps(e);
-  for (; n - k >= 4; k += 4) {
-    const int passed = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 1)));
-    if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
+  for (;;) {
+    const int32_t end = std::min(n, p.low - 1);  // points 0..end are computed
+    for (; end - k >= 8; k += 8) {
+      const int lo = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 1)));
+      const int hi = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 5)));
+      const int passed = lo | (hi << 4);
+      if (passed != 0xFF) return k + std::countr_one(static_cast<unsigned>(passed));
+    }
+    for (; end - k >= 4; k += 4) {
+      const int passed = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 1)));
+      if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
+    }
+    if (end == n) break;
+    ComputePendingTo(t, p, kBranchFalling, std::min(k + 4, n));
   }
   while (k < n && e < points[k + 1]) ++k;
   return k;
 }
 
 // One step (see StepOnce), with the segment index kept in a register while
-// it moves along the branch.
-inline void Step(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g) {
+// it moves along the branch. With `lazy` set the reversals leave the strains
+// of the new branch pending; `pending` is empty otherwise.
+inline void Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, const float* DEF,
+                 float* SIG, int64_t g) {
   const float e = DEF[g];
   if (s.VIRGIN && StepElastic(t, s, e, &SIG[g])) return;
 
@@ -68,37 +100,53 @@ inline void Step(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t 
   s.DE = e - before;
   if (s.DE < 0.0f && s.DIR == 1) {
     t.EREV = before;
-    ReverseDown(t, SIG[g - 1]);
+    if (lazy) ReverseDownLazy(t, pending, SIG[g - 1]); else ReverseDown(t, SIG[g - 1]);
     t.K = 0;
     s.DIR = -1;
   } else if (s.DE > 0.0f && s.DIR == -1) {
     t.EREV = before;
-    ReverseUp(t, SIG[g - 1]);
+    if (lazy) ReverseUpLazy(t, pending, SIG[g - 1]); else ReverseUp(t, SIG[g - 1]);
     t.K = 0;
     s.DIR = 1;
   }
 
+  // The search starts at t.K, whose point was read by an earlier search or is
+  // the reversal point 0: no pending point lies at or below it.
   const int32_t n = t.N;
   int32_t k = t.K;
   if (s.DIR == 1) {
-    const float* const eyp = t.EYP;
-    k = AdvanceUp(eyp, k, n, e);
+    k = AdvanceUp(t, pending.up, k, n, e);
     t.K = k;
-    SIG[g] = StressOn(t.ET, k, e, eyp, t.SYP);
+    SIG[g] = StressOn(t.ET, k, e, t.EYP, t.SYP);
   } else {
-    const float* const eyn = t.EYN;
-    k = AdvanceDown(eyn, k, n, e);
+    k = AdvanceDown(t, pending.down, k, n, e);
     t.K = k;
-    SIG[g] = StressOn(t.ET, k, e, eyn, t.SYN);
+    SIG[g] = StressOn(t.ET, k, e, t.EYN, t.SYN);
   }
 }
 
 }  // namespace
 
 void StepOnce(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g) {
-  Step(t, s, DEF, SIG, g);
+  LazyBranches none;
+  Step(t, s, false, none, DEF, SIG, g);
 }
 
 void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M) {
-  for (int64_t g = 1; g <= M; ++g) Step(t, s, DEF, SIG, g);
+  if (M < 1) return;
+  // Storage for the pending ranges of both branches; without it the
+  // reversals rebuild the branches in full, with the same results.
+  const size_t pairs = static_cast<size_t>(PendingCapacity(t.N));
+  void* storage = Sys::Allocate(2 * pairs * 2 * sizeof(int32_t));
+  LazyBranches pending;
+  if (storage != nullptr) {
+    pending.up.below = static_cast<int32_t*>(storage);
+    pending.down.below = pending.up.below + 2 * pairs;
+    StartLazy(t, pending);
+  }
+  const bool lazy = storage != nullptr;
+  for (int64_t g = 1; g <= M; ++g) Step(t, s, lazy, pending, DEF, SIG, g);
+  if (!lazy) return;
+  CompleteBranches(t, pending);
+  Sys::Release(storage);
 }

@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #include <xmmintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -61,20 +62,38 @@ float BranchStress(const Tables& t, float e, const float* strains, const float* 
 
 namespace {
 
-// The steps of points 1..k of a rebuilt branch, stored in strains[1..k]:
-// (stresses[i+1] - stresses[i]) / ET[i], or across a zero slope the plateau
-// step of `role`. Four lanes at a time; each lane is the same single
-// precision operations as the element-by-element loop, and a zero slope
-// divides nothing (its lane divides by one and is then replaced). From four
-// steps on, the last group overlaps the one before it and stores the same
-// values again, so no element-by-element tail is needed.
+// The steps of segments i..i+3 of a rebuilt branch from their stress steps
+// `rise`: rise / ET, or across a zero slope the plateau step of `role`. Each
+// lane is the same single precision operations as the element-by-element
+// rule of BranchSteps, and a zero slope divides nothing (its lane divides by
+// one and is then replaced).
+inline __m128 StepGroup(const Tables& t, int32_t i, __m128 rise, BranchRole role) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 slope = _mm_loadu_ps(t.ET + i);
+  const __m128 flat = _mm_cmpeq_ps(slope, zero);
+  const __m128 divisor = _mm_or_ps(_mm_andnot_ps(flat, slope), _mm_and_ps(flat, _mm_set1_ps(1.0f)));
+  const __m128 step = _mm_div_ps(rise, divisor);
+  if (_mm_movemask_ps(flat) == 0) return step;
+  __m128 plateau = zero;
+  if (role != kBranchCollapsing) {
+    const __m128 width = _mm_sub_ps(_mm_loadu_ps(t.EY + i + 1), _mm_loadu_ps(t.EY + i));
+    plateau = _mm_mul_ps(_mm_set1_ps(static_cast<float>(role)), _mm_mul_ps(width, _mm_set1_ps(2.0f)));
+  }
+  return _mm_or_ps(_mm_andnot_ps(flat, step), _mm_and_ps(flat, plateau));
+}
+
+// The steps of points from+1..to of a rebuilt branch, stored in
+// strains[from+1..to]: (stresses[i+1] - stresses[i]) / ET[i], or across a
+// zero slope the plateau step of `role`. Four lanes at a time (StepGroup).
+// From four steps on, the last group overlaps the one before it and stores
+// the same values again, so no element-by-element tail is needed.
 void BranchSteps(const Tables& t, const float* stresses, float* strains, BranchRole role,
-                 int32_t k) {
+                 int32_t from, int32_t to) {
   const float* const et = t.ET;
   const float* const ey = t.EY;
   const float sign = static_cast<float>(role);
-  if (k < 4) {
-    for (int32_t i = 0; i < k; ++i) {
+  if (to - from < 4) {
+    for (int32_t i = from; i < to; ++i) {
       float step;
       if (et[i] == 0.0f) {
         // A yield plateau: the stress steps are zero on both branches, so the
@@ -88,25 +107,22 @@ void BranchSteps(const Tables& t, const float* stresses, float* strains, BranchR
     }
     return;
   }
-  const __m128 zero = _mm_setzero_ps();
-  const __m128 one = _mm_set1_ps(1.0f);
   auto group = [&](int32_t i) {
-    const __m128 slope = _mm_loadu_ps(et + i);
-    const __m128 flat = _mm_cmpeq_ps(slope, zero);
     const __m128 rise = _mm_sub_ps(_mm_loadu_ps(stresses + i + 1), _mm_loadu_ps(stresses + i));
-    __m128 step = _mm_div_ps(rise, _mm_or_ps(_mm_andnot_ps(flat, slope), _mm_and_ps(flat, one)));
-    if (_mm_movemask_ps(flat) != 0) {
-      __m128 plateau = zero;
-      if (role != kBranchCollapsing) {
-        const __m128 width = _mm_sub_ps(_mm_loadu_ps(ey + i + 1), _mm_loadu_ps(ey + i));
-        plateau = _mm_mul_ps(_mm_set1_ps(sign), _mm_mul_ps(width, _mm_set1_ps(2.0f)));
-      }
-      step = _mm_or_ps(_mm_andnot_ps(flat, step), _mm_and_ps(flat, plateau));
-    }
-    _mm_storeu_ps(strains + i + 1, step);
+    _mm_storeu_ps(strains + i + 1, StepGroup(t, i, rise, role));
   };
-  for (int32_t i = 0; i + 4 < k; i += 4) group(i);
-  group(k - 4);
+  for (int32_t i = from; i + 4 < to; i += 4) group(i);
+  group(to - 4);
+}
+
+// Points first..to of a rebuilt branch from the steps they hold: the running
+// sums strains[i] = strains[i - 1] + strains[i], strictly in order.
+void SumSteps(float* strains, int32_t first, int32_t to) {
+  float point = strains[first - 1];
+  for (int32_t i = first; i <= to; ++i) {
+    point = point + strains[i];
+    strains[i] = point;
+  }
 }
 
 // True when x + 0 and x + (-0) both give x exactly in every floating-point
@@ -161,55 +177,264 @@ void RebuildStrains(Tables& t, const float* stresses, float* strains, BranchRole
   if (role == kBranchCollapsing && KeptByZeroSteps(t.EREV) &&
       CollapseFlat(t, stresses, strains, k))
     return;
-  BranchSteps(t, stresses, strains, role, k);
-  // The points are the running sums of the steps, in order.
-  float point = strains[0];
-  for (int32_t i = 1; i <= k; ++i) {
-    point = point + strains[i];
-    strains[i] = point;
-  }
+  BranchSteps(t, stresses, strains, role, 0, k);
+  SumSteps(strains, 1, k);
 }
 
-void ReverseDown(Tables& t, float sr) {
+namespace {
+
+// The stresses of a reversal down over points 0..K: the ascending branch
+// collapses onto sr, the descending one is the doubled backbone from sr.
+// With `flat` set (a flat collapse, see CollapseFlat) the strains of the
+// collapsing branch are all EREV and are written in the same pass.
+void FillDown(Tables& t, float sr, bool flat) {
   const int32_t count = t.K + 1;
-  const __m128 sr4 = _mm_set1_ps(sr);
-  const __m128 two = _mm_set1_ps(2.0f);
+  const float erev = t.EREV;
   if (count < 4) {
     for (int32_t j = 0; j < count; ++j) {
       t.SYP[j] = sr;
       t.SYN[j] = sr - t.SY[j] * 2.0f;
+      if (flat) t.EYP[j] = erev;
     }
-  } else {
-    // Groups of four points; the last one may overlap the one before.
-    auto group = [&](int32_t j) {
-      _mm_storeu_ps(t.SYP + j, sr4);
-      _mm_storeu_ps(t.SYN + j, _mm_sub_ps(sr4, _mm_mul_ps(_mm_loadu_ps(t.SY + j), two)));
-    };
-    for (int32_t j = 0; j + 4 < count; j += 4) group(j);
-    group(count - 4);
+    return;
   }
+  const __m128 sr4 = _mm_set1_ps(sr);
+  const __m128 two = _mm_set1_ps(2.0f);
+  const __m128 erev4 = _mm_set1_ps(erev);
+  // Groups of four points; the last one may overlap the one before.
+  auto group = [&](int32_t j) {
+    _mm_storeu_ps(t.SYP + j, sr4);
+    _mm_storeu_ps(t.SYN + j, _mm_sub_ps(sr4, _mm_mul_ps(_mm_loadu_ps(t.SY + j), two)));
+    if (flat) _mm_storeu_ps(t.EYP + j, erev4);
+  };
+  for (int32_t j = 0; j + 4 < count; j += 4) group(j);
+  group(count - 4);
+}
+
+// The same for a reversal up: the descending branch collapses onto sr.
+void FillUp(Tables& t, float sr, bool flat) {
+  const int32_t count = t.K + 1;
+  const float erev = t.EREV;
+  if (count < 4) {
+    for (int32_t j = 0; j < count; ++j) {
+      t.SYN[j] = sr;
+      t.SYP[j] = t.SY[j] * 2.0f + sr;
+      if (flat) t.EYN[j] = erev;
+    }
+    return;
+  }
+  const __m128 sr4 = _mm_set1_ps(sr);
+  const __m128 two = _mm_set1_ps(2.0f);
+  const __m128 erev4 = _mm_set1_ps(erev);
+  // Groups of four points; the last one may overlap the one before.
+  auto group = [&](int32_t j) {
+    _mm_storeu_ps(t.SYN + j, sr4);
+    _mm_storeu_ps(t.SYP + j, _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(t.SY + j), two), sr4));
+    if (flat) _mm_storeu_ps(t.EYN + j, erev4);
+  };
+  for (int32_t j = 0; j + 4 < count; j += 4) group(j);
+  group(count - 4);
+}
+
+// The rebuild of a lazy reversal at stress sr over points 0..K (kDown for a
+// reversal down), in one pass of four points: the stresses of both branches,
+// the strains of the collapsing branch when kFlat (all EREV), and the steps
+// of points 1..K of the new branch, left in its strains for the pending
+// running sums. The new stresses of a step are computed again from SY rather
+// than read back: the same operations, the same bits. Without kPlateaus no
+// slope of the backbone is zero and the steps are plain divisions. Group j
+// writes the points j..j+3 and the steps of segments j..j+3; the last point
+// group is K-3 and the last step group K-4, each overlapping the one before
+// (K >= 4).
+template <bool kDown, bool kFlat, bool kPlateaus>
+void FillLazyGroups(Tables& t, float sr) {
+  const int32_t k = t.K;
+  float* const fresh_stresses = kDown ? t.SYN : t.SYP;
+  float* const fresh_strains = kDown ? t.EYN : t.EYP;
+  float* const still_stresses = kDown ? t.SYP : t.SYN;
+  float* const still_strains = kDown ? t.EYP : t.EYN;
+  const float* const sy = t.SY;
+  const float* const et = t.ET;
+  const __m128 sr4 = _mm_set1_ps(sr);
+  const __m128 two = _mm_set1_ps(2.0f);
+  const __m128 erev4 = _mm_set1_ps(t.EREV);
+  auto fresh = [&](int32_t j) {
+    const __m128 doubled = _mm_mul_ps(_mm_loadu_ps(sy + j), two);
+    return kDown ? _mm_sub_ps(sr4, doubled) : _mm_add_ps(doubled, sr4);
+  };
+  auto points = [&](int32_t j, __m128 stresses) {
+    _mm_storeu_ps(still_stresses + j, sr4);
+    _mm_storeu_ps(fresh_stresses + j, stresses);
+    if (kFlat) _mm_storeu_ps(still_strains + j, erev4);
+  };
+  auto steps = [&](int32_t i, __m128 stresses) {
+    const __m128 rise = _mm_sub_ps(fresh(i + 1), stresses);
+    const __m128 step = kPlateaus ? StepGroup(t, i, rise, kDown ? kBranchFalling : kBranchRising)
+                                  : _mm_div_ps(rise, _mm_loadu_ps(et + i));
+    _mm_storeu_ps(fresh_strains + i + 1, step);
+  };
+  for (int32_t j = 0; j + 4 < k + 1; j += 4) {
+    const __m128 stresses = fresh(j);
+    points(j, stresses);
+    steps(j, stresses);
+  }
+  points(k - 3, fresh(k - 3));
+  steps(k - 4, fresh(k - 4));
+}
+
+// FillLazyGroups for any K, `down`, `flat` and `plateaus`.
+void FillLazy(Tables& t, float sr, bool down, bool flat, bool plateaus) {
+  if (t.K < 4) {
+    if (down) FillDown(t, sr, flat); else FillUp(t, sr, flat);
+    if (down) BranchSteps(t, t.SYN, t.EYN, kBranchFalling, 0, t.K);
+    else BranchSteps(t, t.SYP, t.EYP, kBranchRising, 0, t.K);
+    return;
+  }
+  using Fill = void (*)(Tables&, float);
+  static constexpr Fill kFills[8] = {
+      FillLazyGroups<false, false, false>, FillLazyGroups<false, false, true>,
+      FillLazyGroups<false, true, false>,  FillLazyGroups<false, true, true>,
+      FillLazyGroups<true, false, false>,  FillLazyGroups<true, false, true>,
+      FillLazyGroups<true, true, false>,   FillLazyGroups<true, true, true>};
+  kFills[(down ? 4 : 0) + (flat ? 2 : 0) + (plateaus ? 1 : 0)](t, sr);
+}
+
+// True when the collapsing branch of a reversal at stress sr over 0..K is
+// flat (CollapseFlat would hold): its stresses are all sr, so every stress
+// step is sr - sr, zero unless sr is infinite or NaN; no slope below K is NaN
+// (segment `nan_slope` is the first NaN one); and EREV is kept by zero steps.
+bool FlatCollapse(const Tables& t, float sr, int32_t nan_slope) {
+  const float rise = sr - sr;
+  return (std::bit_cast<uint32_t>(rise) & 0x7FFFFFFFu) == 0 && t.K <= nan_slope &&
+         KeptByZeroSteps(t.EREV);
+}
+
+}  // namespace
+
+void ReverseDown(Tables& t, float sr) {
+  FillDown(t, sr, false);
   RebuildStrains(t, t.SYP, t.EYP, kBranchCollapsing);
   RebuildStrains(t, t.SYN, t.EYN, kBranchFalling);
 }
 
 void ReverseUp(Tables& t, float sr) {
-  const int32_t count = t.K + 1;
-  const __m128 sr4 = _mm_set1_ps(sr);
-  const __m128 two = _mm_set1_ps(2.0f);
-  if (count < 4) {
-    for (int32_t j = 0; j < count; ++j) {
-      t.SYN[j] = sr;
-      t.SYP[j] = t.SY[j] * 2.0f + sr;
-    }
-  } else {
-    // Groups of four points; the last one may overlap the one before.
-    auto group = [&](int32_t j) {
-      _mm_storeu_ps(t.SYN + j, sr4);
-      _mm_storeu_ps(t.SYP + j, _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(t.SY + j), two), sr4));
-    };
-    for (int32_t j = 0; j + 4 < count; j += 4) group(j);
-    group(count - 4);
-  }
+  FillUp(t, sr, false);
   RebuildStrains(t, t.SYP, t.EYP, kBranchRising);
   RebuildStrains(t, t.SYN, t.EYN, kBranchCollapsing);
+}
+
+namespace {
+
+// Pending points are computed at least this many at a time, and so many
+// points of a new branch right at its reversal: a search reads four points
+// per group, and calls that compute a few points each cost more than the
+// sums they save.
+constexpr int32_t kMinPendingRun = 24;
+
+// The strains of the branch whose new-branch role is `role`.
+float* StrainsOf(const Tables& t, BranchRole role) {
+  return role == kBranchRising ? t.EYP : t.EYN;
+}
+
+// Makes the next range of the stack the top range (none when it is empty).
+void PopRange(PendingStrains& p) {
+  if (p.count == 0) {
+    p.low = INT32_MAX;
+    return;
+  }
+  --p.count;
+  p.low = p.below[2 * p.count];
+  p.high = p.below[2 * p.count + 1];
+}
+
+// Makes first..last, below every other range, the top range.
+void PushRange(PendingStrains& p, int32_t first, int32_t last) {
+  if (p.low != INT32_MAX) {
+    p.below[2 * p.count] = p.low;
+    p.below[2 * p.count + 1] = p.high;
+    ++p.count;
+  }
+  p.low = first;
+  p.high = last;
+}
+
+// Computes the pending points first..to of the top range (to at most its
+// last point) from the steps they hold and takes them off the range.
+void ComputeTopTo(const Tables& t, PendingStrains& p, BranchRole role, int32_t to) {
+  SumSteps(StrainsOf(t, role), p.low, to);
+  if (to == p.high) {
+    PopRange(p);
+  } else {
+    p.low = to + 1;
+  }
+}
+
+// Before a rebuild over 0..k: computes the range holding point k + 1 up to
+// it, from the steps it holds, and drops the ranges within 1..k.
+void SettleBeforeRebuild(const Tables& t, PendingStrains& p, BranchRole role, int32_t k) {
+  while (p.low <= k + 1) {
+    if (p.high > k) {
+      ComputeTopTo(t, p, role, k + 1);
+      return;
+    }
+    PopRange(p);
+  }
+}
+
+// The new branch of a reversal over 0..k holds the steps of points 1..k: a
+// search nearly always reads the first points, so the first kMinPendingRun
+// are computed now and the rest is left pending.
+void LeavePending(float* strains, PendingStrains& p, int32_t k) {
+  if (k <= kMinPendingRun) {
+    SumSteps(strains, 1, k);
+    return;
+  }
+  SumSteps(strains, 1, kMinPendingRun);
+  PushRange(p, kMinPendingRun + 1, k);
+}
+
+}  // namespace
+
+int32_t PendingCapacity(int32_t n) { return n / 2 + 2; }
+
+void StartLazy(const Tables& t, LazyBranches& lazy) {
+  int32_t i = 0;
+  while (i <= t.N && !std::isnan(t.ET[i])) ++i;
+  lazy.nan_slope = i;
+  lazy.plateaus = false;
+  for (int32_t j = 0; j <= t.N; ++j) lazy.plateaus = lazy.plateaus || t.ET[j] == 0.0f;
+}
+
+void ReverseDownLazy(Tables& t, LazyBranches& lazy, float sr) {
+  const int32_t k = t.K;
+  SettleBeforeRebuild(t, lazy.up, kBranchRising, k);
+  SettleBeforeRebuild(t, lazy.down, kBranchFalling, k);
+  const bool flat = FlatCollapse(t, sr, lazy.nan_slope);
+  FillLazy(t, sr, true, flat, lazy.plateaus);
+  if (!flat) RebuildStrains(t, t.SYP, t.EYP, kBranchCollapsing);
+  t.EYN[0] = t.EREV;
+  LeavePending(t.EYN, lazy.down, k);
+}
+
+void ReverseUpLazy(Tables& t, LazyBranches& lazy, float sr) {
+  const int32_t k = t.K;
+  SettleBeforeRebuild(t, lazy.up, kBranchRising, k);
+  SettleBeforeRebuild(t, lazy.down, kBranchFalling, k);
+  const bool flat = FlatCollapse(t, sr, lazy.nan_slope);
+  FillLazy(t, sr, false, flat, lazy.plateaus);
+  if (!flat) RebuildStrains(t, t.SYN, t.EYN, kBranchCollapsing);
+  t.EYP[0] = t.EREV;
+  LeavePending(t.EYP, lazy.up, k);
+}
+
+void ComputePendingTo(const Tables& t, PendingStrains& p, BranchRole role, int32_t j) {
+  while (p.low <= j) {
+    const int32_t want = std::max(j, p.low + kMinPendingRun - 1);
+    ComputeTopTo(t, p, role, std::min(want, p.high));
+  }
+}
+
+void CompleteBranches(const Tables& t, LazyBranches& lazy) {
+  while (lazy.up.low != INT32_MAX) ComputeTopTo(t, lazy.up, kBranchRising, lazy.up.high);
+  while (lazy.down.low != INT32_MAX) ComputeTopTo(t, lazy.down, kBranchFalling, lazy.down.high);
 }

@@ -2,10 +2,16 @@
 #include "compute/stepping.h"
 
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "runtime/platform/fault.h"
 #include "support/backbone.h"
 
 namespace {
@@ -167,6 +173,239 @@ TEST(StepHistory, PlateauBackboneGivesNoNaN) {
   EXPECT_EQ(r.sig[1], 140.0f);
   EXPECT_EQ(r.sig[2], -140.0f);
   EXPECT_EQ(r.sig[3], 140.0f);
+}
+
+// The stepping written out point by point: the reference for StepHistory.
+// Every reversal rebuilds both branches over 0..K in full, strain after
+// strain, and the search moves one point at a time.
+struct ReferenceStepping : testsupport::BackboneTables {
+  int32_t k = 0;
+  float erev = 0.0f;
+  int32_t dir = 1;
+  bool virgin = true;
+
+  using BackboneTables::BackboneTables;
+
+  void Rebuild(float sr, bool down) {
+    for (int32_t j = 0; j <= k; ++j) {
+      if (down) {
+        syp[j] = sr;
+        syn[j] = sr - sy[j] * 2.0f;
+      } else {
+        syn[j] = sr;
+        syp[j] = sy[j] * 2.0f + sr;
+      }
+    }
+    auto strains = [&](const std::vector<float>& stresses, std::vector<float>& points, float sign,
+                       bool collapsing) {
+      points[0] = erev;
+      for (int32_t i = 0; i < k; ++i) {
+        float step;
+        if (et[i] == 0.0f) {
+          const float width = ey[i + 1] - ey[i];
+          step = collapsing ? 0.0f : sign * (width * 2.0f);
+        } else {
+          step = (stresses[i + 1] - stresses[i]) / et[i];
+        }
+        points[i + 1] = points[i] + step;
+      }
+    };
+    strains(syp, eyp, 1.0f, down);
+    strains(syn, eyn, -1.0f, !down);
+  }
+
+  float Step(float e, float before, float sig_before) {
+    const int32_t n = t.N;
+    if (virgin) {
+      if (e > eyp[1]) {
+        dir = 1;
+      } else if (e < eyn[1]) {
+        dir = -1;
+      } else {
+        return et[0] * e;
+      }
+      virgin = false;
+      k = std::min<int32_t>(1, n);
+    }
+    const float de = e - before;
+    if (de < 0.0f && dir == 1) {
+      erev = before;
+      Rebuild(sig_before, true);
+      k = 0;
+      dir = -1;
+    } else if (de > 0.0f && dir == -1) {
+      erev = before;
+      Rebuild(sig_before, false);
+      k = 0;
+      dir = 1;
+    }
+    if (dir == 1) {
+      while (k < n && e > eyp[k + 1]) ++k;
+      return (e - eyp[k]) * et[k] + syp[k];
+    }
+    while (k < n && e < eyn[k + 1]) ++k;
+    return (e - eyn[k]) * et[k] + syn[k];
+  }
+};
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, 4);
+  return b;
+}
+
+// A small deterministic generator for the random histories.
+struct Lcg {
+  uint64_t state;
+  uint32_t Next() {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(state >> 33);
+  }
+  float Unit() { return static_cast<float>(Next() % 1000001) / 1000000.0f; }  // 0..1
+};
+
+// A backbone of n + 2 points: Ramberg-Osgood-like steps, with plateaus
+// (zero slopes) and vertical steps (infinite or NaN slopes) when asked.
+std::vector<std::vector<float>> RandomBackbone(Lcg& rng, int points, bool odd_segments) {
+  std::vector<float> ey{0.0f}, sy{0.0f};
+  for (int i = 1; i < points; ++i) {
+    const uint32_t kind = rng.Next() % 10;
+    const float de = (odd_segments && kind == 0) ? 0.0f : 0.001f + 0.01f * rng.Unit() * i;
+    const float ds = (odd_segments && kind == 1) ? 0.0f : 200.0f / (i + 1) * (0.2f + rng.Unit());
+    ey.push_back(ey.back() + de);
+    sy.push_back(sy.back() + ds);
+  }
+  return {ey, sy};
+}
+
+// A strain history of `count` entries after the starting 0 within about
+// +-scale: random walks with small and large steps, held values, sign
+// changes, zeros, subnormals, infinities and NaN.
+std::vector<float> RandomHistory(Lcg& rng, float scale, int count, int style) {
+  std::vector<float> h{0.0f};
+  float x = 0.0f;
+  float amplitude = scale;
+  for (int i = 0; i < count; ++i) {
+    const uint32_t r = rng.Next() % 1000;
+    if (style >= 2 && r < 8) {
+      const float odd[] = {NAN, INFINITY, -INFINITY, 1e-40f, -0.0f, 0.0f};
+      h.push_back(odd[rng.Next() % 6]);
+      continue;
+    }
+    if (r < 80) {
+      h.push_back(h.back());  // held value
+      continue;
+    }
+    if (style % 2 == 0) {
+      // A walk of small steps with now and then a jump.
+      const float stepsize = r < 150 ? scale : scale * 0.02f;
+      x += (rng.Unit() * 2.0f - 1.0f) * stepsize;
+    } else {
+      // Reversals nearly every entry, with an amplitude that drifts: the
+      // path keeps crossing older reversal points.
+      amplitude = std::max(scale * 0.05f, amplitude * (0.8f + 0.45f * rng.Unit()));
+      amplitude = std::min(amplitude, scale * 1.5f);
+      x = (i % 2 == 0 ? 1.0f : -1.0f) * amplitude * rng.Unit();
+    }
+    if (std::isnan(x) || std::isinf(x)) x = 0.0f;
+    h.push_back(x);
+  }
+  return h;
+}
+
+struct Backbone {
+  const char* name;
+  std::vector<float> ey, sy;
+};
+
+std::vector<Backbone> TestBackbones() {
+  Lcg rng{7};
+  std::vector<Backbone> b = {
+      {"worked example", kEY, kSY},
+      {"N = 0", {0, 1}, {0, 100}},
+      {"N = 1", {0, 1, 3}, {0, 100, 150}},
+      {"plateau", {0, 1, 3, 6, 8}, {0, 100, 100, 130, 140}},
+      {"subnormal start", {0, 1e-39f, 1, 2}, {0, 1e-39f, 100, 120}},
+  };
+  for (int points : {12, 45, 130}) {
+    auto smooth = RandomBackbone(rng, points, false);
+    b.push_back({"smooth", smooth[0], smooth[1]});
+    auto odd = RandomBackbone(rng, points, true);
+    b.push_back({"plateaus and vertical steps", odd[0], odd[1]});
+  }
+  return b;
+}
+
+// Every SIG of StepHistory against the point-by-point reference, and the
+// tables and the state it leaves, bit for bit.
+void CompareWithReference(const Backbone& b, const std::vector<float>& def) {
+  History got(b.ey, b.sy, def);
+  ReferenceStepping want(b.ey, b.sy);
+  const int64_t m = static_cast<int64_t>(def.size()) - 1;
+  StepHistory(got.t, got.s, got.def.data(), got.sig.data(), m);
+  std::vector<float> sig(def.size(), 0.0f);
+  for (int64_t g = 1; g <= m; ++g) sig[g] = want.Step(def[g], def[g - 1], sig[g - 1]);
+  for (int64_t g = 1; g <= m; ++g) {
+    ASSERT_EQ(Bits(got.sig[g]), Bits(sig[g])) << "entry " << g << " strain " << def[g];
+  }
+  EXPECT_EQ(got.t.K, want.k);
+  EXPECT_EQ(got.s.DIR, want.dir);
+  EXPECT_EQ(got.s.VIRGIN, want.virgin);
+  for (size_t j = 0; j < b.ey.size(); ++j) {
+    ASSERT_EQ(Bits(got.eyp[j]), Bits(want.eyp[j])) << j;
+    ASSERT_EQ(Bits(got.eyn[j]), Bits(want.eyn[j])) << j;
+    ASSERT_EQ(Bits(got.syp[j]), Bits(want.syp[j])) << j;
+    ASSERT_EQ(Bits(got.syn[j]), Bits(want.syn[j])) << j;
+  }
+}
+
+// Puts the floating-point control back as it was when the scope ends.
+struct CsrGuard {
+  const unsigned saved = _mm_getcsr();
+  ~CsrGuard() { _mm_setcsr(saved); }
+};
+
+TEST(StepHistory, RandomHistoriesMatchPointByPointStepping) {
+  const CsrGuard guard;
+  for (bool flush : {false, true}) {
+    // The program steps with flush-to-zero and denormals-are-zero.
+    _mm_setcsr(flush ? (guard.saved | 0x8040u) : (guard.saved & ~0x8040u));
+    Lcg rng{flush ? 99u : 12345u};
+    for (const Backbone& b : TestBackbones()) {
+      const float scale = b.ey.back() * 1.2f;
+      for (int style = 0; style < 4; ++style) {
+        for (int count : {1, 7, 3000}) {
+          SCOPED_TRACE(testing::Message() << b.name << " N " << b.ey.size() - 2 << " style "
+                                          << style << " entries " << count << " flush " << flush);
+          CompareWithReference(b, RandomHistory(rng, scale, count, style));
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+}
+
+TEST(StepHistory, WithoutBookkeepingMemoryStepsTheSame) {
+  // When the memory for the pending ranges cannot be had, the branches are
+  // rebuilt in full at every reversal: the same results.
+  Lcg rng{2024};
+  const std::vector<Backbone> backbones = TestBackbones();
+  const Backbone& b = backbones.back();
+  const std::vector<float> def = RandomHistory(rng, b.ey.back(), 2000, 1);
+  History lazy(b.ey, b.sy, def), full(b.ey, b.sy, def);
+  const int64_t m = static_cast<int64_t>(def.size()) - 1;
+  StepHistory(lazy.t, lazy.s, lazy.def.data(), lazy.sig.data(), m);
+  Sys::SetFault(1, ENOMEM, Sys::kCallAlloc);
+  StepHistory(full.t, full.s, full.def.data(), full.sig.data(), m);
+  const uint64_t calls = Sys::CallCount();
+  Sys::SetFault(0, 0);
+  EXPECT_EQ(calls, 1u);
+  for (int64_t g = 1; g <= m; ++g) ASSERT_EQ(Bits(lazy.sig[g]), Bits(full.sig[g])) << g;
+  for (size_t j = 0; j < b.ey.size(); ++j) {
+    ASSERT_EQ(Bits(lazy.eyp[j]), Bits(full.eyp[j])) << j;
+    ASSERT_EQ(Bits(lazy.eyn[j]), Bits(full.eyn[j])) << j;
+  }
+  EXPECT_EQ(lazy.t.K, full.t.K);
 }
 
 }  // namespace

@@ -208,4 +208,96 @@ TEST(BranchStress, RoundsEachOperation) {
   EXPECT_EQ(Bits(BranchStress(b.t, e, b.t.EYP, b.t.SYP)), Bits(p + 150.0f));
 }
 
+// Puts the floating-point control back as it was when the scope ends.
+struct CsrGuard {
+  const unsigned saved = _mm_getcsr();
+  ~CsrGuard() { _mm_setcsr(saved); }
+};
+
+// The pending ranges of both branches with their storage.
+struct Lazy {
+  std::vector<int32_t> up, down;
+  LazyBranches b;
+  explicit Lazy(const Tables& t)
+      : up(2 * static_cast<size_t>(PendingCapacity(t.N))), down(up.size()) {
+    b.up.below = up.data();
+    b.down.below = down.data();
+    StartLazy(t, b);
+  }
+};
+
+TEST(ReverseLazy, AnySequenceOfReversalsAndReadsMatchesFullRebuilds) {
+  // Reversals at any K (not only where a search would stop) leave pending
+  // ranges that later reversals cut through; reads in between compute parts
+  // of them. The points that have been read, and every point once all are
+  // completed, must be those of the full rebuilds.
+  uint32_t seed = 777;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  auto same = [](float a, float b) { return Bits(a) == Bits(b); };
+  const float kStrains[] = {0.0f, -0.0f, 1e-40f, 0.0375f, -2.5f, 7.0f, INFINITY, NAN};
+  const float kStresses[] = {0.0f, 150.0f, -310.5f, 1e-40f, INFINITY, NAN};
+  const CsrGuard guard;
+  for (int shape = 0; shape < 32; ++shape) {
+    // Half of the shapes with flush-to-zero and denormals-are-zero, as the
+    // program runs.
+    _mm_setcsr(shape % 4 >= 2 ? (guard.saved | 0x8040u) : (guard.saved & ~0x8040u));
+    const int points = 2 + (shape % 8 == 0 ? shape / 2 : 40 + shape * 3);
+    std::vector<float> ey{0.0f}, sy{0.0f};
+    for (int i = 1; i < points; ++i) {
+      const uint32_t r = next() >> 24;
+      const bool odd = shape % 2 == 1;
+      ey.push_back(ey.back() + (odd && r < 10 ? 0.0f : static_cast<float>(next() % 1000 + 1) * 1e-5f));
+      sy.push_back(sy.back() + (odd && r >= 10 && r < 30 ? 0.0f : static_cast<float>(next() % 500 + 1)));
+    }
+    Backbone got(ey, sy), want(ey, sy);
+    Lazy lazy(got.t);
+    const int32_t n = got.t.N;
+    for (int op = 0; op < 400; ++op) {
+      SCOPED_TRACE(testing::Message() << "points " << points << " op " << op);
+      const uint32_t r = next() >> 8;
+      if (r % 3 != 0) {
+        // A reversal at a K anywhere on the table, most often a large one.
+        const int32_t k = static_cast<int32_t>((r / 3) % (n + 1));
+        const bool down = (r / 7) % 2 == 0;
+        const float erev = (r / 11) % 9 == 0 ? kStrains[r % 8] : static_cast<float>(r % 2000) * 1e-3f;
+        const float sr = (r / 13) % 9 == 0 ? kStresses[r % 6] : static_cast<float>(r % 900) - 450.0f;
+        for (Backbone* b : {&got, &want}) {
+          b->t.K = k;
+          b->t.EREV = erev;
+        }
+        if (down) {
+          ReverseDownLazy(got.t, lazy.b, sr);
+          ReverseDown(want.t, sr);
+        } else {
+          ReverseUpLazy(got.t, lazy.b, sr);
+          ReverseUp(want.t, sr);
+        }
+        // Point 0 and the stresses are always written in full.
+        ASSERT_TRUE(same(got.eyp[0], want.eyp[0]));
+        ASSERT_TRUE(same(got.eyn[0], want.eyn[0]));
+        for (size_t j = 0; j < ey.size(); ++j) {
+          ASSERT_TRUE(same(got.syp[j], want.syp[j])) << j;
+          ASSERT_TRUE(same(got.syn[j], want.syn[j])) << j;
+        }
+      } else {
+        // A read of the points up to j of one branch.
+        const int32_t j = static_cast<int32_t>((r / 3) % (n + 1));
+        const bool up = (r / 5) % 2 == 0;
+        if (up) ComputePendingTo(got.t, lazy.b.up, kBranchRising, j);
+        else ComputePendingTo(got.t, lazy.b.down, kBranchFalling, j);
+        const std::vector<float>& g = up ? got.eyp : got.eyn;
+        const std::vector<float>& w = up ? want.eyp : want.eyn;
+        for (int32_t i = 0; i <= j; ++i) ASSERT_TRUE(same(g[i], w[i])) << i;
+      }
+    }
+    CompleteBranches(got.t, lazy.b);
+    EXPECT_EQ(lazy.b.up.low, INT32_MAX);
+    EXPECT_EQ(lazy.b.down.low, INT32_MAX);
+    for (size_t j = 0; j < ey.size(); ++j) {
+      ASSERT_TRUE(same(got.eyp[j], want.eyp[j])) << j;
+      ASSERT_TRUE(same(got.eyn[j], want.eyn[j])) << j;
+    }
+  }
+}
+
 }  // namespace
