@@ -8,6 +8,10 @@
 #include <charconv>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/diagnostics.h"
 #include "runtime/units.h"
 #include "textin/number.h"
@@ -75,8 +79,9 @@ inline bool AllBlank(uint64_t w) {
   return hits == 0x8080808080808080ull;
 }
 
-// First non-blank byte in [p, end), or end. Runs of blanks go a word at a time.
-inline char* SkipBlanks(char* p, char* end) {
+// First non-blank byte in [p, end), or end. Runs of blanks go a word at a
+// time. Kept out of line: values mostly start right where the scan is.
+[[gnu::noinline]] char* SkipBlankRun(char* p, char* end) {
   while (p < end && IsBlank(*p)) {
     ++p;
     while (end - p >= 8) {
@@ -89,12 +94,32 @@ inline char* SkipBlanks(char* p, char* end) {
   return p;
 }
 
+// First non-blank byte in [p, end), or end.
+inline char* SkipBlanks(char* p, char* end) {
+  return p < end && IsBlank(*p) ? SkipBlankRun(p, end) : p;
+}
+
 // The last non-blank byte before `p` in the record, or 0 when there is none.
 char PrevNonBlank(const char* start, const char* p) {
   while (p > start) {
     --p;
     if (!IsBlank(*p)) return *p;
   }
+  return 0;
+}
+
+// Leaves the used-up current record for the next one, applying the
+// record-end separator rules. Returns 0 or the fetch error.
+inline int NextRecord(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  if (st.value_seen) {
+    st.separator_flags |= kSepRecordEnd;
+    if (!(st.record_flags & kRecCommaSeen) && PrevNonBlank(u->record_start, u->record_end) == ',')
+      st.record_flags |= kRecCommaSeen;
+  }
+  int err = FetchRecord(u, true);
+  if (err != 0) return err;
+  st.record_flags |= kRecNew;
   return 0;
 }
 
@@ -108,15 +133,8 @@ int SkipToValue(ListScanState& st) {
       st.value_seen = true;
       return 0;
     }
-    if (st.value_seen) {
-      st.separator_flags |= kSepRecordEnd;
-      if (!(st.record_flags & kRecCommaSeen) &&
-          PrevNonBlank(u->record_start, u->record_end) == ',')
-        st.record_flags |= kRecCommaSeen;
-    }
-    int err = FetchRecord(u, true);
+    int err = NextRecord(st);
     if (err != 0) return err;
-    st.record_flags |= kRecNew;
   }
 }
 
@@ -220,9 +238,10 @@ inline char* SkipDigits(char* p, char* end, const char* limit) {
 // The common token shape [sign] digits [. digits] [E|e [sign] digits] with
 // at least one significand digit and, after an exponent letter, at least one
 // exponent digit, ended by a value end. Returns the end of the token, or null
-// for any other shape (the general scan then decides).
+// for any other shape (the general scan then decides). Needs p < end.
 char* PlainDecimalEnd(char* p, char* end, const char* limit, bool* dot, bool* exponent) {
-  if (p < end && ClassOf(*p) == kClsSign) ++p;
+  // Signed and unsigned values alternate unpredictably: no branch on the sign.
+  p += ClassOf(*p) == kClsSign;
   char* digits = p;
   p = SkipDigits(p, end, limit);
   bool any_digit = p != digits;
@@ -245,23 +264,52 @@ char* PlainDecimalEnd(char* p, char* end, const char* limit, bool* dot, bool* ex
   return p;
 }
 
-// Collects the numeric token at the current position. Returns 0 (the token
-// set in place) or an error number.
-int ScanNumeric(ListScanState& st, bool allow_repeat) {
-  UnitBlock* u = st.unit;
-  char* const start = u->pos;
-  char* const end = u->record_end;
-  // Word-at-a-time digit runs may read on to the end of the record buffer.
-  const char* const buffer_end = u->buffer + u->capacity;
-  const char* const limit = u->buffer <= start && end <= buffer_end ? buffer_end : end;
-  bool dot = false, exponent = false;
-  if (char* plain_end = PlainDecimalEnd(start, end, limit, &dot, &exponent)) {
-    SetNumericToken(st, start, plain_end, dot, exponent, true);
-    return 0;
-  }
+#if defined(__SSE2__)
+// Bit i set where byte i of `bytes` equals c.
+inline unsigned Matches(__m128i bytes, char c) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+
+// PlainDecimalEnd decided from the 16 bytes at p (all readable, p < end)
+// with a handful of vector compares and no branch per byte, for a token
+// shorter than 16 bytes. Returns null when the token has another shape or
+// may be longer (PlainDecimalEnd then decides).
+char* PlainDecimalEndInBlock(char* p, char* end, bool* dot, bool* exponent) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const unsigned digits = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)));
+  const unsigned dots = Matches(bytes, '.');
+  const unsigned signs = Matches(bytes, '+') | Matches(bytes, '-');
+  const unsigned letters = Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e');
+  // The token is the run of bytes that may appear in a plain decimal; bytes
+  // past the record end belong to no token.
+  const ptrdiff_t room = end - p;
+  const unsigned inside = room >= 16 ? 0xFFFFu : (1u << room) - 1;
+  const int len = std::countr_one((digits | dots | signs | letters) & inside);
+  if (len == 16 || (len < room && ClassOf(p[len]) != kClsEnd)) return nullptr;
+  const unsigned token = (1u << len) - 1;
+  const unsigned d = digits & token, point = dots & token, s = signs & token, e = letters & token;
+  const unsigned significand = e != 0 ? e - 1 : token;  // the bytes before the exponent letter
+  const bool plain = (point & (point - 1)) == 0 && (e & (e - 1)) == 0 &&  // at most one of each
+                     (s & ~(1u | e << 1)) == 0 &&  // signs lead the token or follow the letter
+                     (point & ~significand) == 0 && (d & significand) != 0 &&
+                     (e == 0 || (d & ~significand) != 0);  // exponent digits after the letter
+  if (!plain) return nullptr;
+  *dot = point != 0;
+  *exponent = e != 0;
+  return p + len;
+}
+#endif
+
+// Collects the numeric token that starts at `start` with the full rules:
+// repeat counts, infinity and NaN spellings, any exponent letter. Returns 0
+// (the token set in place) or an error number.
+int ScanNumericGeneral(ListScanState& st, char* start, bool allow_repeat) {
+  char* const end = st.unit->record_end;
   char* p = start;
   bool expecting_digit = true, last_sign = false, special = false;
-  dot = exponent = false;
+  bool dot = false, exponent = false;
   while (p < end && !special) {
     CharClass cls = ClassOf(*p);
     if (cls == kClsEnd) break;
@@ -297,6 +345,46 @@ int ScanNumeric(ListScanState& st, bool allow_repeat) {
   if (expecting_digit && !special) return kErrSyntax;
   SetNumericToken(st, start, p, dot, exponent, false);
   return 0;
+}
+
+// The end of the record buffer when [start, end) lies in it, else end:
+// word-at-a-time reads of the record may go on to that point.
+inline const char* ReadLimit(const UnitBlock* u, const char* start, const char* end) {
+  const char* const buffer_end = u->buffer + u->capacity;
+  return u->buffer <= start && end <= buffer_end ? buffer_end : end;
+}
+
+// ScanNumeric for a token that the one-block look did not take: a longer
+// plain decimal, or any other shape by the general scan. Kept out of line
+// so that the common case needs no register saves.
+[[gnu::noinline]] int ScanNumericSlow(ListScanState& st, bool allow_repeat) {
+  UnitBlock* u = st.unit;
+  char* const start = u->pos;
+  char* const end = u->record_end;
+  bool dot = false, exponent = false;
+  char* plain_end = PlainDecimalEnd(start, end, ReadLimit(u, start, end), &dot, &exponent);
+  if (plain_end == nullptr) return ScanNumericGeneral(st, start, allow_repeat);
+  SetNumericToken(st, start, plain_end, dot, exponent, true);
+  return 0;
+}
+
+// Collects the numeric token at the current position: a plain decimal
+// directly, anything else by the general scan. Returns 0 (the token set in
+// place) or an error number.
+inline int ScanNumeric(ListScanState& st, bool allow_repeat) {
+#if defined(__SSE2__)
+  UnitBlock* u = st.unit;
+  char* const start = u->pos;
+  char* const end = u->record_end;
+  if (ReadLimit(u, start, end) - start >= 16) {
+    bool dot = false, exponent = false;
+    if (char* plain_end = PlainDecimalEndInBlock(start, end, &dot, &exponent)) {
+      SetNumericToken(st, start, plain_end, dot, exponent, true);
+      return 0;
+    }
+  }
+#endif
+  return ScanNumericSlow(st, allow_repeat);
 }
 
 // Skips the imaginary part in [p, end): optional sign, then digits with an
@@ -419,11 +507,10 @@ int ScanValue(ListScanState& st, bool allow_repeat) {
   return ScanNumeric(st, allow_repeat);
 }
 
-// Finds the next value (or null value, or slash) of the statement.
-// Returns 0 or an error number.
-int NextValue(ListScanState& st) {
+// FindValue over blanks, record ends and commas. Kept out of line so that
+// a value right at the current position needs no register saves.
+[[gnu::noinline]] int FindValueAfterSeparators(ListScanState& st) {
   UnitBlock* u = st.unit;
-  st.value_flags = 0;
   for (;;) {
     char* p = u->pos;
     if (p == u->record_end || IsBlank(*p)) {
@@ -433,28 +520,125 @@ int NextValue(ListScanState& st) {
     } else {
       st.value_seen = true;
     }
-    if (*p != ',') break;
+    if (*p != ',') return 0;
     bool null_value = CommaIsNull(st, p);
     u->pos = p + 1;
     if (null_value) {
       st.value_flags = kValNull;
-      break;
+      return 0;
     }
     st.record_flags |= kRecCommaSeen;
   }
-  if (!(st.value_flags & kValNull)) {
-    // Digits and signs start a numeric token; everything else is classified.
-    CharClass cls = ClassOf(*u->pos);
-    int err = cls == kClsDigit || cls == kClsSign ? ScanNumeric(st, true) : ScanValue(st, true);
-    if (err != 0) return err;
+}
+
+// Moves to the start of the next value over blanks, record ends and the
+// comma after the last value. Sets value_flags to kValNull when a comma
+// gives a null value, to 0 otherwise. Returns 0 or the fetch error.
+inline int FindValue(ListScanState& st) {
+  UnitBlock* u = st.unit;
+  st.value_flags = 0;
+  const char* p = u->pos;
+  if (p != u->record_end && !IsBlank(*p) && *p != ',') {
+    st.value_seen = true;
+    return 0;
   }
-  // A value clears the separator state; the record flags hold nothing else.
+  return FindValueAfterSeparators(st);
+}
+
+// Collects the value (or slash) at the current non-blank position.
+// Returns 0 or an error number.
+int ScanAt(ListScanState& st) {
+  // Digits and signs start a numeric token; everything else is classified.
+  CharClass cls = ClassOf(*st.unit->pos);
+  return cls == kClsDigit || cls == kClsSign ? ScanNumeric(st, true) : ScanValue(st, true);
+}
+
+// Separator state after a value: a value clears it, and the record flags
+// hold nothing else. The value is kept for a pending repeat.
+void EndValue(ListScanState& st) {
   st.record_flags = 0;
   if (st.separator_flags & kSepRecordEnd)
     st.separator_flags = static_cast<uint8_t>(st.separator_flags & ~kSepRecordEnd);
   st.saved_text[0] = st.token_text;
   st.saved_len[0] = st.token_len;
+}
+
+// Finds the next value (or null value, or slash) of the statement.
+// Returns 0 or an error number.
+int NextValue(ListScanState& st) {
+  int err = FindValue(st);
+  if (err != 0) return err;
+  if (!(st.value_flags & kValNull)) {
+    err = ScanAt(st);
+    if (err != 0) return err;
+  }
+  EndValue(st);
   return 0;
+}
+
+// Whether the plain decimal token [p, end) holds a decimal point (*dot) and
+// an exponent letter (*exponent). `limit` (at or after end) bounds the memory
+// that may be read: words of eight bytes while they lie before it, bytes past
+// end never count. Of the bytes such a token holds (digits, signs, '.', 'E'
+// and 'e') only the exponent letters have bit 6 set.
+void PlainTokenShape(const char* p, const char* end, const char* limit, bool* dot,
+                     bool* exponent) {
+#if defined(__SSE2__)
+  if (end - p <= 16 && limit - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned token = (1u << (end - p)) - 1;
+    *dot = (Matches(bytes, '.') & token) != 0;
+    *exponent = (Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e') & token) != 0;
+    return;
+  }
+#endif
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  uint64_t dots = 0, letters = 0;
+  while (p < end && limit - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    const uint64_t keep = end - p >= 8 ? ~0ull : (1ull << (8 * (end - p))) - 1;
+    dots |= ZeroBytes(w ^ (kOnes * '.')) & keep;
+    letters |= w & (kOnes * 0x40) & keep;
+    p += 8;
+  }
+  for (; p < end; ++p) {
+    dots |= *p == '.';
+    letters |= *p & 0x40;
+  }
+  *dot = dots != 0;
+  *exponent = letters != 0;
+}
+
+// Takes the value at the current position by the direct route alone: a
+// plain decimal that starts with a digit or a decimal point after an
+// optional sign, is at most kPlainDecimalMax bytes long, ends at a value
+// end and is taken whole by the library's correctly rounded conversion.
+// Such text is exactly what ScanNumeric marks kValPlainDecimal and Assign
+// then converts the same way, so the value and the scanner state match
+// that route. Stores the value in *value, sets the token as SetNumericToken
+// does and returns true; returns false with nothing changed otherwise.
+bool TakePlainReal(ListScanState& st, float* value) {
+  UnitBlock* u = st.unit;
+  char* const start = u->pos;
+  char* const end = u->record_end;
+  const char lead = *start;
+  const bool sign = lead == '+' || lead == '-';
+  const char* const first = start + sign;
+  if (first == end || !(IsDigit(*first) || *first == '.')) return false;
+  // The conversion takes no '+'. It never needs to look further than one
+  // byte past the longest token this route takes.
+  const char* const last = end - start > kPlainDecimalMax ? start + kPlainDecimalMax + 1 : end;
+  float f = 0;
+  std::from_chars_result r = std::from_chars(start + (lead == '+'), last, f);
+  if (r.ec != std::errc() || r.ptr - start > kPlainDecimalMax) return false;
+  char* const token_end = start + (r.ptr - start);
+  if (token_end != end && ClassOf(*token_end) != kClsEnd) return false;
+  bool dot = false, exponent = false;
+  PlainTokenShape(start, token_end, ReadLimit(u, start, end), &dot, &exponent);
+  SetNumericToken(st, start, token_end, dot, exponent, true);
+  *value = f;
+  return true;
 }
 
 // A double truncated toward zero; outside the 32-bit range, or NaN, gives
@@ -513,21 +697,73 @@ int Assign(const ListScanState& st, int type, void* elem) {
   }
 }
 
+// A REAL(4) element with storage and no pending repeat: the direct route
+// when it takes the value, the general scan and Assign otherwise. Returns
+// 0 (also when a slash ends the list) or an error number.
+int ReadRealElement(ListScanState& st, void* elem) {
+  // Mostly the last value used up its record and this one starts the next:
+  // the first step of FindValue then goes here without a further call.
+  if (st.unit->pos == st.unit->record_end) {
+    int err = NextRecord(st);
+    if (err != 0) return err;
+  }
+  int err = FindValue(st);
+  if (err != 0) return err;
+  if (!(st.value_flags & kValNull)) {
+    float f = 0;
+    if (TakePlainReal(st, &f)) {
+      EndValue(st);
+      std::memcpy(elem, &f, sizeof f);
+      return 0;
+    }
+    err = ScanAt(st);
+    if (err != 0) return err;
+  }
+  EndValue(st);
+  if (st.scan_flags & kScanSlash) return 0;
+  return Assign(st, kTypeReal4, elem);
+}
+
+// What Assign gives for an element without storage: 0 for a null value or
+// a number taken by REAL(4) or INTEGER(4), 64 otherwise.
+int CheckUnstored(const ListScanState& st, int type) {
+  if (st.value_flags & kValNull) return 0;
+  if (!(st.value_flags & kValNumeric)) return kErrConversion;
+  return type == kTypeReal4 || type == kTypeInt32 ? 0 : kErrConversion;
+}
+
 // One list element: a pending repeat, or the next value. Returns 0 (also
 // when a slash ends the list) or an error number.
-int ReadElement(ListScanState& st, int type, void* elem) {
+inline int ReadElement(ListScanState& st, int type, void* elem) {
   if (st.repeat_count >= 1) {
     --st.repeat_count;
     return Assign(st, type, elem);
   }
+  if (type == kTypeReal4 && elem != nullptr) return ReadRealElement(st, elem);
   int err = NextValue(st);
   if (err != 0 || (st.scan_flags & kScanSlash)) return err;
-  return Assign(st, type, elem);
+  return elem == nullptr ? CheckUnstored(st, type) : Assign(st, type, elem);
+}
+
+// The elements of a rank-1 array item with `count` (at least one) elements
+// `stride` bytes apart from `elem`. Returns 0 or an error number.
+int ReadVector(ListScanState& st, int type, char* elem, int64_t count, int64_t stride) {
+  const bool real = type == kTypeReal4 && elem != nullptr;
+  for (int64_t i = 0; i < count; ++i, elem += stride) {
+    int err = real && st.repeat_count < 1 ? ReadRealElement(st, elem) : ReadElement(st, type, elem);
+    if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+  }
+  return 0;
 }
 
 // The elements of an array item in storage order (first index fastest).
 // Returns 0 or an error number.
 int ReadArray(ListScanState& st, const InItem& item) {
+  if (item.rank == 1) {
+    const int64_t count = item.dims[0].upper - item.dims[0].lower + 1;
+    if (count <= 0) return 0;
+    return ReadVector(st, item.type, static_cast<char*>(item.base), count, item.dims[0].stride);
+  }
   int rank = item.rank > kMaxRank ? kMaxRank : item.rank;
   int64_t extent[kMaxRank], index[kMaxRank];
   for (int d = 0; d < rank; ++d) {

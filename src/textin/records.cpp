@@ -2,9 +2,14 @@
 // read-ahead or in freshly read blocks and leaves the record in place.
 #include "textin/records.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "runtime/platform/file.h"
 #include "runtime/platform/memory.h"
@@ -57,9 +62,31 @@ int GrowBuffer(UnitBlock* unit) {
   return 0;
 }
 
-}  // namespace
+// The terminator that ends a short record at the start of the read-ahead,
+// found with one 16-byte vector compare; null when the read-ahead is empty,
+// does not lie in the buffer with 16 bytes after its start, or holds no
+// terminator in its first 16 bytes.
+char* ShortRecordEnd(const UnitBlock* unit) {
+#if defined(__SSE2__)
+  const size_t have = unit->readahead_len;
+  char* ahead = unit->readahead;
+  if (have == 0 || ahead < unit->buffer || unit->buffer + unit->capacity - ahead < 16) return nullptr;
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ahead));
+  unsigned hits = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(unit->terminator)))));
+  if (have < 16) hits &= (1u << have) - 1;  // bytes past the read-ahead never count
+  return hits != 0 ? ahead + std::countr_zero(hits) : nullptr;
+#else
+  (void)unit;
+  return nullptr;
+#endif
+}
 
-int FetchRecord(UnitBlock* unit, bool list_directed) {
+// FetchRecord for every case: a terminator anywhere in the read-ahead, or
+// else the read-ahead moved to the buffer start and blocks read after it,
+// growing the buffer as needed. Kept out of line so that the short-record
+// case needs no register saves.
+[[gnu::noinline]] int FetchRecordGeneral(UnitBlock* unit, bool list_directed) {
   const char term = static_cast<char>(unit->terminator);
   size_t have = unit->readahead_len;
   if (have != 0) {
@@ -113,4 +140,16 @@ int FetchRecord(UnitBlock* unit, bool list_directed) {
       return 0;
     }
   }
+}
+
+}  // namespace
+
+int FetchRecord(UnitBlock* unit, bool list_directed) {
+  char* const ahead = unit->readahead;
+  if (char* hit = ShortRecordEnd(unit)) {
+    SetRecord(unit, ahead, hit, hit + 1, unit->readahead_len - static_cast<size_t>(hit + 1 - ahead),
+              list_directed);
+    return 0;
+  }
+  return FetchRecordGeneral(unit, list_directed);
 }

@@ -146,6 +146,82 @@ TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
   }
 }
 
+// The value TextToSingle gives for `token`, as bits.
+uint32_t GeneralBits(const std::string& token) {
+  float value = 0;
+  const int digits = token.find('.') != std::string::npos ? 7 : 0;
+  EXPECT_EQ(TextToSingle(token.data(), static_cast<int64_t>(token.size()), 0, digits,
+                         kListRealOptions, &value), kRealOk) << token;
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  return bits;
+}
+
+// Plain decimals of every length up to past the longest one the direct route
+// takes, with each kind of value end after them: every read gets the value
+// TextToSingle gives, bit for bit, and statements with and without storage
+// take one record each. Bad tokens of every length fail with 59 whatever
+// their storage.
+TEST(ListReader, PlainDecimalsOfEveryLength) {
+  std::vector<std::string> tokens;
+  for (size_t len = 1; len <= 24; ++len) {
+    const std::string digits = std::string(len - 1, '0') + "7";
+    tokens.push_back(digits);
+    if (len >= 2) {
+      tokens.push_back("-" + digits.substr(1));
+      tokens.push_back("+" + digits.substr(1));
+      tokens.push_back(digits.substr(1) + ".");
+      tokens.push_back("." + digits.substr(1));
+    }
+    if (len >= 4) tokens.push_back("-" + digits.substr(3) + "e-1");
+    if (len >= 5) tokens.push_back("+1." + digits.substr(4) + "E+1");
+    if (len >= 6) tokens.push_back("-." + digits.substr(5) + "E+05");
+  }
+  const char* const separators[] = {"\n", " \n", ",\n", "\t\n", "\r\n", " , \n"};
+  const char* const scalar_ends[] = {"\n", "/\n", ")\n", "\r\r\n"};
+  std::string array_text, scalar_text;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    array_text += tokens[i] + separators[i % 6];
+    scalar_text += tokens[i] + scalar_ends[i % 4];
+  }
+  UnitFile array_file(array_text);
+  std::vector<float> values(tokens.size(), kUnset);
+  ASSERT_EQ(ReadRealArray(array_file.number, &values), 0);
+  UnitFile scalar_file(scalar_text);
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    SCOPED_TRACE(tokens[i]);
+    const uint32_t want = GeneralBits(tokens[i]);
+    uint32_t got;
+    std::memcpy(&got, &values[i], 4);
+    EXPECT_EQ(got, want);
+    float x = kUnset;
+    ASSERT_EQ(ReadReal(scalar_file.number, &x), 0);
+    std::memcpy(&got, &x, 4);
+    EXPECT_EQ(got, want);
+  }
+  ASSERT_EQ(RewindUnit(scalar_file.number, 0), 0);
+  InItem unstored[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  size_t records = 0;
+  while (ListReader::read(scalar_file.number, kBoth, unstored) == 0) ++records;
+  EXPECT_EQ(records, tokens.size());
+
+  for (size_t len = 2; len <= 24; ++len) {
+    const std::string digits(len - 1, '3');
+    for (const std::string& bad : {digits + "x", "+-" + digits, digits.substr(1) + ".1.", "1.5e" + digits + "e"}) {
+      SCOPED_TRACE(bad);
+      UnitFile bad_file(bad + "\n9\n");
+      EXPECT_EQ(ListReader::read(bad_file.number, kBoth, unstored), 59);
+      float x = kUnset;
+      EXPECT_EQ(ReadReal(bad_file.number, &x), 0);
+      EXPECT_EQ(x, 9.0f);
+      ASSERT_EQ(RewindUnit(bad_file.number, 0), 0);
+      x = kUnset;
+      EXPECT_EQ(ReadReal(bad_file.number, &x), 59);
+      EXPECT_EQ(x, kUnset);
+    }
+  }
+}
+
 TEST(ListReader, ItemWithoutStorageIsScannedButNotConverted) {
   // A scalar item with a null base: the syntax of the value is checked, the
   // value is neither converted nor stored, and the statement consumes the
