@@ -223,7 +223,7 @@ int WriteCheck(const UnitBlock* u) {
 }
 
 // Begins a statement on the acquired `unit`: implicit connection, the checks,
-// the first record blank-filled over the allowance, then the first item.
+// the first record, then the first item.
 int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool more) {
   Statement& s = g_statement;
   s = Statement{};
@@ -234,10 +234,8 @@ int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool mo
   }
   if (const int rc = WriteCheck(unit)) return Fail(s, rc);
   if (const int rc = StartRecord(s)) return Fail(s, rc);
-  const char* end = unit->buffer + unit->capacity;
-  std::memset(unit->record_start, ' ',
-              static_cast<size_t>(std::min<int64_t>(std::max(unit->allowance, 0),
-                                                    end - unit->record_start)));
+  // Every byte of a record is written by the item or blank that occupies it,
+  // so the record area needs no blank fill first.
   return Continue(s, first, more);
 }
 
