@@ -648,7 +648,11 @@ int AcquireUnit(int number, UnitBlock** unit) {
   *unit = nullptr;
   if (number < kPrivateUnit) return kErrUnitNumber;
   EnterUnitOperation();
-  UnitBlock* u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
+  // The entries of small numbers are found without a call.
+  UnitBlock* u = number > kPrivateUnit && number <= kDirectHigh
+                     ? g_direct[number + 5].load(std::memory_order_acquire)
+                     : nullptr;
+  if (u == nullptr) u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
   if (!u) {
     LeaveUnitOperation();
     return kErrNoMemory;
