@@ -36,55 +36,43 @@ inline float StressOn(const float* et, int32_t k, float e, const float* strains,
   return p + stresses[k];
 }
 
-// The segment reached from k on the ascending branch: k moves up while
-// k < n and e > points[k + 1]. Eight, then four points per comparison where
-// they exist; the comparisons are the ordered ones of the scalar loop (false
-// for NaN), and the first point not passed ends the search. The groups run
-// freely below the first pending point of the branch (see PendingStrains);
-// there the points of the next group are computed first. Points 0..k
-// already are.
-inline int32_t AdvanceUp(const Tables& t, PendingStrains& p, int32_t k, int32_t n, float e) {
-  const float* const points = t.EYP;
-  const __m128 e4 = _mm_set1_ps(e);
-  for (;;) {
-    const int32_t end = std::min(n, p.low - 1);  // points 0..end are computed
-    for (; end - k >= 8; k += 8) {
-      const int lo = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 1)));
-      const int hi = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 5)));
-      const int passed = lo | (hi << 4);
-      if (passed != 0xFF) return k + std::countr_one(static_cast<unsigned>(passed));
-    }
-    for (; end - k >= 4; k += 4) {
-      const int passed = _mm_movemask_ps(_mm_cmpgt_ps(e4, _mm_loadu_ps(points + k + 1)));
-      if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
-    }
-    if (end == n) break;
-    ComputePendingTo(t, p, kBranchRising, std::min(k + 4, n));
-  }
-  while (k < n && e > points[k + 1]) ++k;
-  return k;
+// Which points of a branch the strain e has passed: e > point on the
+// ascending branch, e < point on the descending one; ordered comparisons,
+// false for NaN. Scalar and four at a time (a bit per point).
+template <bool kUp>
+inline bool Passed(float e, float point) {
+  return kUp ? e > point : e < point;
+}
+template <bool kUp>
+inline int Passed4(__m128 e4, const float* points) {
+  const __m128 p4 = _mm_loadu_ps(points);
+  return _mm_movemask_ps(kUp ? _mm_cmpgt_ps(e4, p4) : _mm_cmplt_ps(e4, p4));
 }
 
-// The same on the descending branch: k moves up while e < points[k + 1].
-inline int32_t AdvanceDown(const Tables& t, PendingStrains& p, int32_t k, int32_t n, float e) {
-  const float* const points = t.EYN;
+// The segment reached from k on the ascending (kUp) or descending branch: k
+// moves up while k < n and e has passed points[k + 1]. Eight, then four
+// points per comparison where they exist, and the first point not passed
+// ends the search. The groups run freely below the first pending point of
+// the branch (see PendingStrains); there the points of the next group are
+// computed first. Points 0..k already are.
+template <bool kUp>
+inline int32_t Advance(const Tables& t, PendingStrains& p, int32_t k, int32_t n, float e) {
+  const float* const points = kUp ? t.EYP : t.EYN;
   const __m128 e4 = _mm_set1_ps(e);
   for (;;) {
     const int32_t end = std::min(n, p.low - 1);  // points 0..end are computed
     for (; end - k >= 8; k += 8) {
-      const int lo = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 1)));
-      const int hi = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 5)));
-      const int passed = lo | (hi << 4);
+      const int passed = Passed4<kUp>(e4, points + k + 1) | (Passed4<kUp>(e4, points + k + 5) << 4);
       if (passed != 0xFF) return k + std::countr_one(static_cast<unsigned>(passed));
     }
     for (; end - k >= 4; k += 4) {
-      const int passed = _mm_movemask_ps(_mm_cmplt_ps(e4, _mm_loadu_ps(points + k + 1)));
+      const int passed = Passed4<kUp>(e4, points + k + 1);
       if (passed != 0xF) return k + std::countr_one(static_cast<unsigned>(passed));
     }
     if (end == n) break;
-    ComputePendingTo(t, p, kBranchFalling, std::min(k + 4, n));
+    ComputePendingTo(t, p, kUp ? kBranchRising : kBranchFalling, std::min(k + 4, n));
   }
-  while (k < n && e < points[k + 1]) ++k;
+  while (k < n && Passed<kUp>(e, points[k + 1])) ++k;
   return k;
 }
 
@@ -115,11 +103,11 @@ inline void Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, cons
   const int32_t n = t.N;
   int32_t k = t.K;
   if (s.DIR == 1) {
-    k = AdvanceUp(t, pending.up, k, n, e);
+    k = Advance<true>(t, pending.up, k, n, e);
     t.K = k;
     SIG[g] = StressOn(t.ET, k, e, t.EYP, t.SYP);
   } else {
-    k = AdvanceDown(t, pending.down, k, n, e);
+    k = Advance<false>(t, pending.down, k, n, e);
     t.K = k;
     SIG[g] = StressOn(t.ET, k, e, t.EYN, t.SYN);
   }

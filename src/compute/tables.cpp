@@ -183,18 +183,24 @@ void RebuildStrains(Tables& t, const float* stresses, float* strains, BranchRole
 
 namespace {
 
-// The stresses of a reversal down over points 0..K: the ascending branch
-// collapses onto sr, the descending one is the doubled backbone from sr.
-// With `flat` set (a flat collapse, see CollapseFlat) the strains of the
-// collapsing branch are all EREV and are written in the same pass.
-void FillDown(Tables& t, float sr, bool flat) {
+// The stresses of a reversal over points 0..K: the branch that the strain
+// leaves (the ascending one for a reversal down, kDown) collapses onto sr,
+// the other one is the doubled backbone from sr, sr - 2 SY down and
+// 2 SY + sr up. With `flat` set (a flat collapse, see CollapseFlat) the
+// strains of the collapsing branch are all EREV and are written in the same
+// pass.
+template <bool kDown>
+void FillReversal(Tables& t, float sr, bool flat) {
   const int32_t count = t.K + 1;
   const float erev = t.EREV;
+  float* const still_stresses = kDown ? t.SYP : t.SYN;
+  float* const still_strains = kDown ? t.EYP : t.EYN;
+  float* const fresh_stresses = kDown ? t.SYN : t.SYP;
   if (count < 4) {
     for (int32_t j = 0; j < count; ++j) {
-      t.SYP[j] = sr;
-      t.SYN[j] = sr - t.SY[j] * 2.0f;
-      if (flat) t.EYP[j] = erev;
+      still_stresses[j] = sr;
+      fresh_stresses[j] = kDown ? sr - t.SY[j] * 2.0f : t.SY[j] * 2.0f + sr;
+      if (flat) still_strains[j] = erev;
     }
     return;
   }
@@ -203,34 +209,10 @@ void FillDown(Tables& t, float sr, bool flat) {
   const __m128 erev4 = _mm_set1_ps(erev);
   // Groups of four points; the last one may overlap the one before.
   auto group = [&](int32_t j) {
-    _mm_storeu_ps(t.SYP + j, sr4);
-    _mm_storeu_ps(t.SYN + j, _mm_sub_ps(sr4, _mm_mul_ps(_mm_loadu_ps(t.SY + j), two)));
-    if (flat) _mm_storeu_ps(t.EYP + j, erev4);
-  };
-  for (int32_t j = 0; j + 4 < count; j += 4) group(j);
-  group(count - 4);
-}
-
-// The same for a reversal up: the descending branch collapses onto sr.
-void FillUp(Tables& t, float sr, bool flat) {
-  const int32_t count = t.K + 1;
-  const float erev = t.EREV;
-  if (count < 4) {
-    for (int32_t j = 0; j < count; ++j) {
-      t.SYN[j] = sr;
-      t.SYP[j] = t.SY[j] * 2.0f + sr;
-      if (flat) t.EYN[j] = erev;
-    }
-    return;
-  }
-  const __m128 sr4 = _mm_set1_ps(sr);
-  const __m128 two = _mm_set1_ps(2.0f);
-  const __m128 erev4 = _mm_set1_ps(erev);
-  // Groups of four points; the last one may overlap the one before.
-  auto group = [&](int32_t j) {
-    _mm_storeu_ps(t.SYN + j, sr4);
-    _mm_storeu_ps(t.SYP + j, _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(t.SY + j), two), sr4));
-    if (flat) _mm_storeu_ps(t.EYN + j, erev4);
+    const __m128 doubled = _mm_mul_ps(_mm_loadu_ps(t.SY + j), two);
+    _mm_storeu_ps(still_stresses + j, sr4);
+    _mm_storeu_ps(fresh_stresses + j, kDown ? _mm_sub_ps(sr4, doubled) : _mm_add_ps(doubled, sr4));
+    if (flat) _mm_storeu_ps(still_strains + j, erev4);
   };
   for (int32_t j = 0; j + 4 < count; j += 4) group(j);
   group(count - 4);
@@ -285,7 +267,7 @@ void FillLazyGroups(Tables& t, float sr) {
 // FillLazyGroups for any K, `down`, `flat` and `plateaus`.
 void FillLazy(Tables& t, float sr, bool down, bool flat, bool plateaus) {
   if (t.K < 4) {
-    if (down) FillDown(t, sr, flat); else FillUp(t, sr, flat);
+    if (down) FillReversal<true>(t, sr, flat); else FillReversal<false>(t, sr, flat);
     if (down) BranchSteps(t, t.SYN, t.EYN, kBranchFalling, 0, t.K);
     else BranchSteps(t, t.SYP, t.EYP, kBranchRising, 0, t.K);
     return;
@@ -312,13 +294,13 @@ bool FlatCollapse(const Tables& t, float sr, int32_t nan_slope) {
 }  // namespace
 
 void ReverseDown(Tables& t, float sr) {
-  FillDown(t, sr, false);
+  FillReversal<true>(t, sr, false);
   RebuildStrains(t, t.SYP, t.EYP, kBranchCollapsing);
   RebuildStrains(t, t.SYN, t.EYN, kBranchFalling);
 }
 
 void ReverseUp(Tables& t, float sr) {
-  FillUp(t, sr, false);
+  FillReversal<false>(t, sr, false);
   RebuildStrains(t, t.SYP, t.EYP, kBranchRising);
   RebuildStrains(t, t.SYN, t.EYN, kBranchCollapsing);
 }
