@@ -387,27 +387,31 @@ void StartLazy(const Tables& t, LazyBranches& lazy) {
   for (int32_t j = 0; j <= t.N; ++j) lazy.plateaus = lazy.plateaus || t.ET[j] == 0.0f;
 }
 
-void ReverseDownLazy(Tables& t, LazyBranches& lazy, float sr) {
+namespace {
+
+// A lazy reversal down (`down`) or up: both branches settled below K + 1,
+// the stresses, the collapse and the steps filled, the first points of the
+// new branch summed and the rest left pending.
+void ReverseLazy(Tables& t, LazyBranches& lazy, float sr, bool down) {
   const int32_t k = t.K;
   SettleBeforeRebuild(t, lazy.up, kBranchRising, k);
   SettleBeforeRebuild(t, lazy.down, kBranchFalling, k);
   const bool flat = FlatCollapse(t, sr, lazy.nan_slope);
-  FillLazy(t, sr, true, flat, lazy.plateaus);
-  if (!flat) RebuildStrains(t, t.SYP, t.EYP, kBranchCollapsing);
-  t.EYN[0] = t.EREV;
-  LeavePending(t.EYN, lazy.down, k);
+  FillLazy(t, sr, down, flat, lazy.plateaus);
+  float* const fresh = down ? t.EYN : t.EYP;
+  if (!flat) {
+    if (down) RebuildStrains(t, t.SYP, t.EYP, kBranchCollapsing);
+    else RebuildStrains(t, t.SYN, t.EYN, kBranchCollapsing);
+  }
+  fresh[0] = t.EREV;
+  LeavePending(fresh, down ? lazy.down : lazy.up, k);
 }
 
-void ReverseUpLazy(Tables& t, LazyBranches& lazy, float sr) {
-  const int32_t k = t.K;
-  SettleBeforeRebuild(t, lazy.up, kBranchRising, k);
-  SettleBeforeRebuild(t, lazy.down, kBranchFalling, k);
-  const bool flat = FlatCollapse(t, sr, lazy.nan_slope);
-  FillLazy(t, sr, false, flat, lazy.plateaus);
-  if (!flat) RebuildStrains(t, t.SYN, t.EYN, kBranchCollapsing);
-  t.EYP[0] = t.EREV;
-  LeavePending(t.EYP, lazy.up, k);
-}
+}  // namespace
+
+void ReverseDownLazy(Tables& t, LazyBranches& lazy, float sr) { ReverseLazy(t, lazy, sr, true); }
+
+void ReverseUpLazy(Tables& t, LazyBranches& lazy, float sr) { ReverseLazy(t, lazy, sr, false); }
 
 void ComputePendingTo(const Tables& t, PendingStrains& p, BranchRole role, int32_t j) {
   while (p.low <= j) {
