@@ -134,12 +134,11 @@ bool HeldByMe(const UnitBlock* u) {
   return u->owner.load(std::memory_order_relaxed) == ThisThreadToken();
 }
 
-// The entry of `number` (-4 and above), created when missing; null when no
-// memory. Small numbers are found without the table lock.
-UnitBlock* FindOrCreate(int number) {
+// FindOrCreate under the table lock: the entry of `number`, created when
+// missing; null when no memory.
+UnitBlock* FindOrCreateLocked(int number) {
   if (number <= kDirectHigh) {
     std::atomic<UnitBlock*>& slot = g_direct[number + 5];
-    if (UnitBlock* u = slot.load(std::memory_order_acquire)) return u;
     TableGuard guard;
     if (UnitBlock* u = slot.load(std::memory_order_relaxed)) return u;
     UnitBlock* u = NewUnit(number);
@@ -155,6 +154,15 @@ UnitBlock* FindOrCreate(int number) {
   u->next = *link;
   *link = u;
   return u;
+}
+
+// The entry of `number` (-4 and above), created when missing; null when no
+// memory. Small numbers that have an entry are found without a lock or a call.
+inline UnitBlock* FindOrCreate(int number) {
+  if (number <= kDirectHigh) {
+    if (UnitBlock* u = g_direct[number + 5].load(std::memory_order_acquire)) return u;
+  }
+  return FindOrCreateLocked(number);
 }
 
 // ---- Connection request ------------------------------------------------------
@@ -648,11 +656,7 @@ int AcquireUnit(int number, UnitBlock** unit) {
   *unit = nullptr;
   if (number < kPrivateUnit) return kErrUnitNumber;
   EnterUnitOperation();
-  // The entries of small numbers are found without a call.
-  UnitBlock* u = number > kPrivateUnit && number <= kDirectHigh
-                     ? g_direct[number + 5].load(std::memory_order_acquire)
-                     : nullptr;
-  if (u == nullptr) u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
+  UnitBlock* u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
   if (!u) {
     LeaveUnitOperation();
     return kErrNoMemory;
