@@ -68,17 +68,13 @@ void ReadBackbone(Tables& t) {
 }
 
 // Counts the records of unit 2 that hold anything but blanks: M + 1. The
-// value is discarded and every status but end of file counts alike, so the
-// item has no storage and the reader skips the conversion.
+// value is discarded and a value that fails counts like any other, so the
+// item has no storage and the reader skips the conversion. A failed read
+// ends the run with its diagnostic: counted, it would come back at every
+// later statement, or leave M one too large.
 int64_t CountHistory() {
-  int64_t m = -1;
   const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
-  for (;;) {
-    const int ios = ListReader::read(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items);
-    if (ios == kStatusEndOfFile) break;
-    ++m;
-  }
-  return m;
+  return ListReader::count_reads(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items) - 1;
 }
 
 // Reads DEF(0..M) in one statement.

@@ -648,6 +648,8 @@ bool UnitOperationInProgress() { return t_unit_depth != 0; }
 
 void SetPendingAction(void (*action)()) { g_pending_action.store(action); }
 
+bool PendingActionWaiting() { return g_pending_action.load(std::memory_order_relaxed) != nullptr; }
+
 void RunPendingAction() {
   if (void (*action)() = g_pending_action.exchange(nullptr)) action();
 }

@@ -168,6 +168,9 @@ uint32_t ThisThreadToken();
 bool UnitOperationInProgress();
 void SetPendingAction(void (*action)());
 void RunPendingAction();
+// True when a deferred action waits for the end of the unit operations: a
+// statement loop that keeps its unit between statements gives it up then.
+bool PendingActionWaiting();
 
 // Locking mode: 0 no locking, 1 and 2 locking (2: operating-system mutexes).
 void SetLockingMode(int mode);

@@ -270,34 +270,54 @@ inline unsigned Matches(__m128i bytes, char c) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
 }
 
-// PlainDecimalEnd decided from the 16 bytes at p (all readable, p < end)
-// with a handful of vector compares and no branch per byte, for a token
-// shorter than 16 bytes. Returns null when the token has another shape or
-// may be longer (PlainDecimalEnd then decides).
-char* PlainDecimalEndInBlock(char* p, char* end, bool* dot, bool* exponent) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+// The bytes of a 16-byte block that may appear in a plain decimal, one bit
+// per byte in each mask.
+struct BlockClasses {
+  unsigned digits, dots, signs, letters;
+};
+
+inline BlockClasses ClassifyBlock(__m128i bytes) {
   const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  const unsigned digits = static_cast<unsigned>(
+  BlockClasses c;
+  c.digits = static_cast<unsigned>(
       _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)));
-  const unsigned dots = Matches(bytes, '.');
-  const unsigned signs = Matches(bytes, '+') | Matches(bytes, '-');
-  const unsigned letters = Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e');
-  // The token is the run of bytes that may appear in a plain decimal; bytes
-  // past the record end belong to no token.
-  const ptrdiff_t room = end - p;
-  const unsigned inside = room >= 16 ? 0xFFFFu : (1u << room) - 1;
-  const int len = std::countr_one((digits | dots | signs | letters) & inside);
-  if (len == 16 || (len < room && ClassOf(p[len]) != kClsEnd)) return nullptr;
+  c.dots = Matches(bytes, '.');
+  c.signs = Matches(bytes, '+') | Matches(bytes, '-');
+  c.letters = Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e');
+  return c;
+}
+
+// Length of the run of plain-decimal bytes at bit 0 of `c`, bytes outside
+// `inside` excluded, when that run has the plain decimal shape and ends
+// before bit 16; -1 otherwise. The byte after the run is the caller's.
+inline int PlainRunLength(const BlockClasses& c, unsigned inside) {
+  const int len = std::countr_one((c.digits | c.dots | c.signs | c.letters) & inside & 0xFFFFu);
+  if (len == 16) return -1;
   const unsigned token = (1u << len) - 1;
-  const unsigned d = digits & token, point = dots & token, s = signs & token, e = letters & token;
+  const unsigned d = c.digits & token, point = c.dots & token, s = c.signs & token;
+  const unsigned e = c.letters & token;
   const unsigned significand = e != 0 ? e - 1 : token;  // the bytes before the exponent letter
   const bool plain = (point & (point - 1)) == 0 && (e & (e - 1)) == 0 &&  // at most one of each
                      (s & ~(1u | e << 1)) == 0 &&  // signs lead the token or follow the letter
                      (point & ~significand) == 0 && (d & significand) != 0 &&
                      (e == 0 || (d & ~significand) != 0);  // exponent digits after the letter
-  if (!plain) return nullptr;
-  *dot = point != 0;
-  *exponent = e != 0;
+  return plain ? len : -1;
+}
+
+// PlainDecimalEnd decided from the 16 bytes at p (all readable, p < end)
+// with a handful of vector compares and no branch per byte, for a token
+// shorter than 16 bytes. Returns null when the token has another shape or
+// may be longer (PlainDecimalEnd then decides).
+char* PlainDecimalEndInBlock(char* p, char* end, bool* dot, bool* exponent) {
+  const BlockClasses c = ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  // Bytes past the record end belong to no token.
+  const ptrdiff_t room = end - p;
+  const unsigned inside = room >= 16 ? 0xFFFFu : (1u << room) - 1;
+  const int len = PlainRunLength(c, inside);
+  if (len < 0 || (len < room && ClassOf(p[len]) != kClsEnd)) return nullptr;
+  const unsigned token = (1u << len) - 1;
+  *dot = (c.dots & token) != 0;
+  *exponent = (c.letters & token) != 0;
   return p + len;
 }
 #endif
@@ -802,31 +822,147 @@ int CheckUnit(UnitBlock* unit) {
   return 0;
 }
 
-}  // namespace
-
-int read(int number, unsigned flags, const InItem* items) {
-  UnitBlock* unit = nullptr;
-  int err = AcquireUnit(number, &unit);
-  if (err != 0)
-    return unit ? ReportIoError(0, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
-  err = CheckUnit(unit);
+// One statement on the held `unit`: the first record, then every item.
+// Returns 0 (also when a slash ended the list) or an error number; the unit
+// stays held either way.
+int ReadHeld(UnitBlock* unit, const InItem* items) {
+  int err = CheckUnit(unit);
   if (err == 0) err = FetchRecord(unit, true);
-  if (err != 0) return FailStatement(unit, err, flags);
-
+  if (err != 0) return err;
   ListScanState st;
   st.unit = unit;
   st.work = t_work;
   st.record_flags = kRecNew;
   for (const InItem* item = items; item->type != kTypeEnd; ++item) {
     err = item->rank == 0 ? ReadElement(st, item->type, item->base) : ReadArray(st, *item);
-    if (err != 0) {
-      st.pending_error = err;
-      return FailStatement(unit, err, flags);
-    }
+    if (err != 0) return err;
     if (st.scan_flags & kScanSlash) break;
   }
+  return 0;
+}
+
+// Whether `items` is one scalar item without storage that a number
+// satisfies: the count's statement, which TakePlainRecords can run.
+bool IsUnstoredNumberItem(const InItem* items) {
+  return items[0].rank == 0 && items[0].base == nullptr &&
+         (items[0].type == kTypeReal4 || items[0].type == kTypeInt32) &&
+         items[1].type == kTypeEnd;
+}
+
+// Runs, in place, the statements of an unstored number item (see
+// IsUnstoredNumberItem) for as long as the next record lies whole in the
+// read-ahead within one 16-byte block and holds optional blanks or tabs,
+// then a plain decimal, then a value end or the record end: exactly the
+// records on which the statement fetches one record, takes the token as
+// its value and ends. Leaves the unit as those statements leave it and
+// returns how many it ran; 0 when the first record is of another kind (the
+// general statement then runs it). The unit is held, connected, formatted
+// and sequential.
+int64_t TakePlainRecords(UnitBlock* unit) {
+#if defined(__SSE2__)
+  char* p = unit->readahead;
+  size_t have = unit->readahead_len;
+  const char* const buffer_end = unit->buffer + unit->capacity;
+  if (p < unit->buffer || p > buffer_end) return 0;
+  const char term = static_cast<char>(unit->terminator);
+  char* record_start = nullptr;
+  char* record_end = nullptr;
+  char* value_end = nullptr;
+  int64_t taken = 0;
+  char* const first = p;
+  while (have != 0 && buffer_end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned valid = have >= 16 ? 0xFFFFu : (1u << have) - 1;
+    const unsigned ends = Matches(bytes, term) & valid;
+    if (ends == 0) break;
+    const int k = std::countr_zero(ends);
+    // Carriage returns before the terminator are not part of the record.
+    const unsigned kept = ~Matches(bytes, '\r') & ((1u << k) - 1);
+    const int e = kept != 0 ? 32 - std::countl_zero(kept) : 0;
+    const int lead = std::countr_one(Matches(bytes, ' ') | Matches(bytes, '\t'));
+    if (lead >= e) break;
+    BlockClasses c = ClassifyBlock(bytes);
+    c.digits >>= lead, c.dots >>= lead, c.signs >>= lead, c.letters >>= lead;
+    const int len = PlainRunLength(c, ((1u << e) - 1) >> lead);
+    if (len < 0) break;
+    const int after = lead + len;
+    if (after < e && ClassOf(p[after]) != kClsEnd) break;
+    record_start = p;
+    record_end = p + e;
+    value_end = p + after;
+    p += k + 1;
+    have -= static_cast<size_t>(k + 1);
+    ++taken;
+  }
+  if (taken == 0) return 0;
+  unit->record_start = record_start;
+  unit->file_position += p - first;
+  unit->record_counter += static_cast<uint64_t>(taken);
+  unit->readahead = p;
+  unit->readahead_len = static_cast<uint32_t>(have);
+  unit->record_end = record_end;
+  unit->pos = value_end;
+  return taken;
+#else
+  (void)unit;
+  return 0;
+#endif
+}
+
+// The unit of a statement, acquired; null after a failure, which is then
+// reported as `read` reports it and *status holds the statement's status.
+UnitBlock* AcquireForStatement(int number, unsigned flags, int* status) {
+  UnitBlock* unit = nullptr;
+  int err = AcquireUnit(number, &unit);
+  if (err == 0) return unit;
+  *status = unit ? ReportIoError(0, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
+  return nullptr;
+}
+
+}  // namespace
+
+int read(int number, unsigned flags, const InItem* items) {
+  int status = 0;
+  UnitBlock* unit = AcquireForStatement(number, flags, &status);
+  if (unit == nullptr) return status;
+  int err = ReadHeld(unit, items);
+  if (err != 0) return FailStatement(unit, err, flags);
   ReleaseUnit(unit);
   return 0;
+}
+
+int64_t count_reads(int number, unsigned flags, const InItem* items) {
+  flags |= kEndStatusWanted;
+  int64_t count = 0;
+  for (;;) {
+    int status = 0;
+    UnitBlock* unit = AcquireForStatement(number, flags & ~kErrStatusWanted, &status);
+    if (unit == nullptr) return count;  // reported; reached only with kErrStatusWanted
+    // Statements that succeed keep the unit; a failure gives it up (its
+    // report releases the unit), and so does a console event waiting for
+    // the end of the statements.
+    const bool plain_records = IsUnstoredNumberItem(items) && (unit->flags & kUnitConnected) &&
+                               !(unit->flags & (kUnitUnformatted | kUnitDirect));
+    int err = 0;
+    for (;;) {
+      if (plain_records) count += TakePlainRecords(unit);
+      if ((err = ReadHeld(unit, items)) != 0) break;
+      ++count;
+      if (PendingActionWaiting()) break;
+    }
+    if (err == 0) {
+      ReleaseUnit(unit);
+      continue;
+    }
+    // A value that fails (59, 64) has used up its record and counts. A
+    // failure of the file or the unit (a read that failed, a buffer that
+    // cannot grow) would only come back at the next statement, or skip a
+    // record unseen: it is reported as without kErrStatusWanted.
+    const bool value_error = err == kErrSyntax || err == kErrConversion;
+    const int ios = FailStatement(unit, err, value_error ? flags : flags & ~kErrStatusWanted);
+    if (ios == kStatusEndOfFile || !value_error) return count;
+    ++count;
+  }
 }
 
 }  // namespace ListReader

@@ -119,6 +119,29 @@ TEST_F(Faults, InterruptedCallsAreRetriedInvisibly) {
   }
 }
 
+TEST(FaultsRead, FailedReadOfTheHistoryEndsTheCountWith39) {
+  // A history of several blocks: the reads after the first of
+  // "deformacia.txt" fail, once or for good. Either way the count reports
+  // error 39 on unit 2 at once (it neither hangs nor counts the failure as a
+  // record) and "output.txt" stays empty.
+  std::string history;
+  for (int i = 0; i < 4000; ++i) history += "0.001\n";
+  for (bool persistent : {false, true}) {
+    SCOPED_TRACE(persistent);
+    TempDir dir;
+    dir.write("input.txt", testsupport::kExampleInput);
+    dir.write("deformacia.txt", history);
+    auto r = RunInChild(dir.path(), [persistent] {
+      // Read 1 takes all of "input.txt", read 2 the first block of the history.
+      Sys::SetFault(3, EIO, Sys::kCallRead, persistent);
+      return ProcessMain();
+    }, kQuiet);
+    EXPECT_EQ(r.status, 39) << r.err;
+    EXPECT_NE(r.err.find("unit 2, file " + dir.file("deformacia.txt")), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("output.txt"), "");
+  }
+}
+
 TEST(FaultsMemory, HistoryThatCannotBeAllocatedEndsWith41) {
   TempDir dir;
   dir.write("input.txt", testsupport::kExampleInput);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -514,6 +515,143 @@ TEST(ListReader, VeryLongLines) {
     EXPECT_EQ(ReadReal(file.number, &x), 0);
     EXPECT_EQ(x, 6.0f);
   }
+}
+
+// Where a count ends: statements counted, record counter, file position.
+struct CountEnd {
+  int64_t count;
+  uint64_t records;
+  int64_t position;
+  bool operator==(const CountEnd&) const = default;
+};
+
+void PrintTo(const CountEnd& e, std::ostream* os) {
+  *os << "{count " << e.count << ", records " << e.records << ", position " << e.position << "}";
+}
+
+CountEnd UnitEnd(int number, int64_t count) {
+  UnitBlock* unit = nullptr;
+  EXPECT_EQ(AcquireUnit(number, &unit), 0);
+  CountEnd end{count, unit->record_counter, unit->file_position};
+  ReleaseUnit(unit);
+  return end;
+}
+
+// Connects `path` to a fresh unit whose records end with `terminator`.
+int ConnectWithTerminator(const std::string& path, char terminator) {
+  int number = Connect(path);
+  UnitBlock* unit = nullptr;
+  EXPECT_EQ(AcquireUnit(number, &unit), 0);
+  unit->terminator = static_cast<uint8_t>(terminator);
+  ReleaseUnit(unit);
+  return number;
+}
+
+// A random history built from records of every kind the count meets:
+// plain decimals with and without blanks, tabs and carriage returns, values
+// that other routes take, blank records, values over two records, bad text.
+std::string MixedHistory(std::mt19937& rng, size_t records, char terminator) {
+  static const char* const kPlain[] = {
+      "1.5", "-0.001234", "+7", ".5", "-.5", "1.", "1e5", "1.5E-03", "-2.25e+10", "0",
+      "123456789012345", "1234567890123456789", "1.000000000000001", "+1.5e3"};
+  static const std::string kOther[] = {
+      "", "   ", "\t", ",", ",,", "/", "1.5/", "abc", "T", ".true.", "'x'", "\"q\"",
+      "(1.5, 2)", "(1.5,", "2*1.5", "3*", "*3", "1.5d3", "1.5x", "1E+", "inf", "-nan",
+      "1.5\r2", "\r", "\r\r", std::string("1\0", 2), "\x80", "1.5,2.5", "1.5 abc",
+      "1.5)", "12345678901234567890123", "'a", "b'"};
+  const std::string blanks[] = {"", " ", "  ", "\t", " \t ", "               "};
+  std::string text;
+  for (size_t i = 0; i < records; ++i) {
+    std::string record;
+    if (rng() % 4 != 0) {
+      record = blanks[rng() % 6] + kPlain[rng() % std::size(kPlain)];
+      if (rng() % 3 == 0) record += blanks[rng() % 6] + (rng() % 2 ? "junk" : ",x");
+    } else {
+      record = kOther[rng() % std::size(kOther)];
+    }
+    if (rng() % 5 == 0) record += rng() % 2 ? "\r" : "\r\r";
+    text += record;
+    if (i + 1 < records || rng() % 2) text += terminator;
+  }
+  return text;
+}
+
+TEST(ListReader, CountInOneCallEndsWhereStatementByStatementEnds) {
+  // The count's statement run record by record and in one call must count
+  // alike and leave the record counter and file position alike, for every
+  // kind of record, over buffer refills, for either item type and for a
+  // terminator other than line feed.
+  std::mt19937 rng(2026);
+  for (int round = 0; round < 120; ++round) {
+    SCOPED_TRACE(round);
+    const char terminator = round % 5 == 4 ? ';' : '\n';
+    const uint8_t type = round % 3 == 2 ? kTypeInt32 : kTypeReal4;
+    const size_t records = round % 4 == 0 ? 3000 + rng() % 3000 : rng() % 60;
+    testsupport::TempDir dir;
+    dir.write("h.txt", MixedHistory(rng, records, terminator));
+    const InItem items[] = {{type, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+
+    const int one_by_one = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    int64_t statements = 0;
+    while (ListReader::read(one_by_one, kBoth, items) != -1) ++statements;
+    const int in_one_call = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    const int64_t counted = ListReader::count_reads(in_one_call, kBoth, items);
+
+    EXPECT_EQ(UnitEnd(in_one_call, counted), UnitEnd(one_by_one, statements));
+  }
+}
+
+TEST(ListReader, CountEndsAtEndOfFileAndAfterEveryValueError) {
+  struct Case {
+    const char* text;
+    int64_t count;
+  };
+  const Case cases[] = {
+      {"", 0}, {"\n  \n\t\n", 0}, {"1\n2\n3", 3}, {"1\n\n\n2\n", 2},
+      {"abc\n'q'\nT\n1\n", 4}, {"(1,\n2)\n3\n", 2}, {"'a\nb'\n", 1}, {"1\n,\n/\n", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    UnitFile file(c.text);
+    const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+    EXPECT_EQ(ListReader::count_reads(file.number, kBoth, items), c.count);
+  }
+}
+
+TEST(ListReader, CountWithoutErrorStatusReportsABadValue) {
+  // Among plain records, a record whose value fails ends the count without
+  // the error status with that value's diagnostic.
+  struct Case {
+    const char* record;
+    int status;
+  };
+  const Case cases[] = {
+      {"1.5x", 59}, {"  1.5\r2.5", 59}, {"1-", 59}, {"1E5E5", 59}, {"+-1", 59},
+      {"1.2.3", 59}, {"1i", 59}, {"\t-2e+", 59}, {"1.5'", 59}, {"7 T", 0}, {"T", 64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.record);
+    UnitFile file("1\n 2\n-3.5\r\n" + std::string(c.record) + "\n4\n");
+    const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+    auto r = testsupport::RunInChild(file.dir.path(), [&] {
+      return static_cast<int>(ListReader::count_reads(file.number, kEndStatusWanted, items));
+    }, {{"VELD_DISABLE_STACK_TRACE", "1"}});
+    EXPECT_EQ(r.status, c.status == 0 ? 5 : c.status) << r.err;
+  }
+}
+
+TEST(ListReader, CountStopsAtAFailedRead) {
+  // A read that fails would fail again (or skip a record) at the next
+  // statement: the count reports it, with or without the error status.
+  UnitFile file("1\n2\n");
+  const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  auto r = testsupport::RunInChild(file.dir.path(), [&] {
+    Sys::SetFault(1, EIO, Sys::kCallRead, true);
+    ListReader::count_reads(file.number, kBoth, items);
+    return 0;
+  }, {{"VELD_DISABLE_STACK_TRACE", "1"}});
+  EXPECT_EQ(r.status, 39) << r.err;
+  EXPECT_NE(r.err.find("severe (39)"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -12,13 +12,15 @@ std::atomic<uint64_t> g_count{0};
 uint64_t g_nth = 0;
 int g_error = 0;
 unsigned g_kinds = kCallAll;
+bool g_persistent = false;
 CallKind* g_trace = nullptr;
 uint64_t g_trace_capacity = 0;
 uint64_t* g_trace_length = nullptr;
 }  // namespace
 
-void SetFault(uint64_t nth, int error, unsigned kinds) {
+void SetFault(uint64_t nth, int error, unsigned kinds, bool persistent) {
   g_nth = nth;
+  g_persistent = persistent;
   g_error = error;
   g_kinds = kinds;
   g_count = 0;
@@ -41,7 +43,7 @@ int CheckFault(CallKind kind) {
   uint64_t n = ++g_count;
   if (g_trace && g_trace_length && *g_trace_length < g_trace_capacity)
     g_trace[(*g_trace_length)++] = kind;
-  if (g_nth != 0 && n == g_nth) return g_error;
+  if (g_nth != 0 && (n == g_nth || (g_persistent && n > g_nth))) return g_error;
   return 0;
 }
 

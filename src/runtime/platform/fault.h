@@ -20,8 +20,9 @@ enum CallKind : unsigned {
 };
 
 // Makes the nth counted call (1-based, counting only calls whose kind is in
-// `kinds`) fail with `error`. nth = 0 removes the plan. Also resets the count.
-void SetFault(uint64_t nth, int error, unsigned kinds = kCallAll);
+// `kinds`) fail with `error`, and every later one too when `persistent` (a
+// device that has gone bad). nth = 0 removes the plan. Also resets the count.
+void SetFault(uint64_t nth, int error, unsigned kinds = kCallAll, bool persistent = false);
 
 // Number of counted calls since the last SetFault or ResetCalls. Calls are
 // counted only while a plan (nth != 0) or a trace is set.
