@@ -84,13 +84,9 @@ void ReadHistory(float* def, int64_t m) {
   ListReader::read(kUnitHistory, 0, items);
 }
 
+// One statement per entry j: strain DEF(j), then stress SIG(j).
 void WriteResults(const float* def, const float* sig, int64_t m) {
-  for (int64_t j = 0; j <= m; ++j) {
-    const OutItem strain{kTypeReal4, &def[j], 4};
-    const OutItem stress{kTypeReal4, &sig[j], 4};
-    ListWriter::begin(kUnitOutput, 0, &strain, true);
-    ListWriter::put(stress, false);
-  }
+  if (m >= 0) ListWriter::write_real_pairs(kUnitOutput, 0, def, sig, m + 1);
 }
 
 void WriteTime(float seconds) {

@@ -765,6 +765,41 @@ inline int ReadElement(ListScanState& st, int type, void* elem) {
   return elem == nullptr ? CheckUnstored(st, type) : Assign(st, type, elem);
 }
 
+#if defined(__SSE2__)
+// A record that lies whole, with its terminator, in the 16 bytes at the
+// start of the read-ahead and holds blanks or tabs, a plain decimal token,
+// then a value end (and anything) or the record end. Offsets from the record
+// start.
+struct BlockRecord {
+  int length;     // bytes before the terminator
+  int end;        // the record end: length less the carriage returns before the terminator
+  int token;      // start of the token
+  int token_end;  // end of the token
+};
+
+// Recognises a BlockRecord at p: `have` bytes of read-ahead (at least one),
+// 16 bytes readable. Returns false for a record of any other kind.
+inline bool ReadBlockRecord(const char* p, size_t have, char term, BlockRecord* r) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const unsigned valid = have >= 16 ? 0xFFFFu : (1u << have) - 1;
+  const unsigned ends = Matches(bytes, term) & valid;
+  if (ends == 0) return false;
+  const int k = std::countr_zero(ends);
+  const unsigned kept = ~Matches(bytes, '\r') & ((1u << k) - 1);
+  const int e = kept != 0 ? 32 - std::countl_zero(kept) : 0;
+  const int lead = std::countr_one(Matches(bytes, ' ') | Matches(bytes, '\t'));
+  if (lead >= e) return false;
+  BlockClasses c = ClassifyBlock(bytes);
+  c.digits >>= lead, c.dots >>= lead, c.signs >>= lead, c.letters >>= lead;
+  const int len = PlainRunLength(c, ((1u << e) - 1) >> lead);
+  if (len < 0) return false;
+  const int after = lead + len;
+  if (after < e && ClassOf(p[after]) != kClsEnd) return false;
+  *r = BlockRecord{k, e, lead, after};
+  return true;
+}
+#endif
+
 // The elements of a rank-1 array item with `count` (at least one) elements
 // `stride` bytes apart from `elem`. Returns 0 or an error number.
 int ReadVector(ListScanState& st, int type, char* elem, int64_t count, int64_t stride) {
@@ -850,14 +885,12 @@ bool IsUnstoredNumberItem(const InItem* items) {
 }
 
 // Runs, in place, the statements of an unstored number item (see
-// IsUnstoredNumberItem) for as long as the next record lies whole in the
-// read-ahead within one 16-byte block and holds optional blanks or tabs,
-// then a plain decimal, then a value end or the record end: exactly the
-// records on which the statement fetches one record, takes the token as
-// its value and ends. Leaves the unit as those statements leave it and
-// returns how many it ran; 0 when the first record is of another kind (the
-// general statement then runs it). The unit is held, connected, formatted
-// and sequential.
+// IsUnstoredNumberItem) for as long as the next record is a BlockRecord:
+// exactly the records on which the statement fetches one record, takes the
+// token as its value and ends. Leaves the unit as those statements leave it
+// and returns how many it ran; 0 when the first record is of another kind
+// (the general statement then runs it). The unit is held, connected,
+// formatted and sequential.
 int64_t TakePlainRecords(UnitBlock* unit) {
 #if defined(__SSE2__)
   char* p = unit->readahead;
@@ -865,43 +898,24 @@ int64_t TakePlainRecords(UnitBlock* unit) {
   const char* const buffer_end = unit->buffer + unit->capacity;
   if (p < unit->buffer || p > buffer_end) return 0;
   const char term = static_cast<char>(unit->terminator);
-  char* record_start = nullptr;
-  char* record_end = nullptr;
-  char* value_end = nullptr;
-  int64_t taken = 0;
   char* const first = p;
-  while (have != 0 && buffer_end - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned valid = have >= 16 ? 0xFFFFu : (1u << have) - 1;
-    const unsigned ends = Matches(bytes, term) & valid;
-    if (ends == 0) break;
-    const int k = std::countr_zero(ends);
-    // Carriage returns before the terminator are not part of the record.
-    const unsigned kept = ~Matches(bytes, '\r') & ((1u << k) - 1);
-    const int e = kept != 0 ? 32 - std::countl_zero(kept) : 0;
-    const int lead = std::countr_one(Matches(bytes, ' ') | Matches(bytes, '\t'));
-    if (lead >= e) break;
-    BlockClasses c = ClassifyBlock(bytes);
-    c.digits >>= lead, c.dots >>= lead, c.signs >>= lead, c.letters >>= lead;
-    const int len = PlainRunLength(c, ((1u << e) - 1) >> lead);
-    if (len < 0) break;
-    const int after = lead + len;
-    if (after < e && ClassOf(p[after]) != kClsEnd) break;
-    record_start = p;
-    record_end = p + e;
-    value_end = p + after;
-    p += k + 1;
-    have -= static_cast<size_t>(k + 1);
+  BlockRecord r{};
+  char* last = nullptr;
+  int64_t taken = 0;
+  while (have != 0 && buffer_end - p >= 16 && ReadBlockRecord(p, have, term, &r)) {
+    last = p;
+    p += r.length + 1;
+    have -= static_cast<size_t>(r.length + 1);
     ++taken;
   }
   if (taken == 0) return 0;
-  unit->record_start = record_start;
-  unit->file_position += p - first;
-  unit->record_counter += static_cast<uint64_t>(taken);
+  unit->record_start = last;
+  unit->record_end = last + r.end;
+  unit->pos = last + r.token_end;
   unit->readahead = p;
   unit->readahead_len = static_cast<uint32_t>(have);
-  unit->record_end = record_end;
-  unit->pos = value_end;
+  unit->file_position += p - first;
+  unit->record_counter += static_cast<uint64_t>(taken);
   return taken;
 #else
   (void)unit;

@@ -164,9 +164,9 @@ int Place(Statement& s, const OutItem& item) {
   }
 }
 
-// Ends the statement: a record with one blank when nothing was placed, the
-// last record written, the unit released. Returns 0 or an error.
-int EndStatement(Statement& s) {
+// Ends the statement's records: a record with one blank when nothing was
+// placed, the last record written. The unit stays held. Returns 0 or an error.
+int EndRecords(Statement& s) {
   UnitBlock* u = s.unit;
   if (s.at_record_start && u->pos == u->record_start) {
     if (u->line_width < 2) return kErrorOverflow;
@@ -176,9 +176,21 @@ int EndStatement(Statement& s) {
   u->record_start = u->pos = RecordBase(u);
   s.at_record_start = true;
   s.last_item_kind = 0;
+  return 0;
+}
+
+// Ends the statement after its records: the unit is released.
+void ReleaseStatement(Statement& s) {
+  UnitBlock* u = s.unit;
   s.unit = nullptr;
   s.failed = 0;
   ReleaseUnit(u);
+}
+
+// Ends the statement: its records, then the unit. Returns 0 or an error.
+int EndStatement(Statement& s) {
+  if (const int rc = EndRecords(s)) return rc;
+  ReleaseStatement(s);
   return 0;
 }
 
@@ -239,7 +251,37 @@ int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool mo
   return Continue(s, first, more);
 }
 
+// One statement of two REAL(4) items on the unit that `s` holds, as begin
+// and put run it after their checks; the unit stays held. Returns 0 or an error.
+int PairStatement(Statement& s, const float* x, const float* y) {
+  if (const int rc = StartRecord(s)) return rc;
+  if (const int rc = PlaceReal(s, OutItem{kTypeReal4, x, 4})) return rc;
+  if (const int rc = PlaceReal(s, OutItem{kTypeReal4, y, 4})) return rc;
+  return EndRecords(s);
+}
+
 }  // namespace
+
+int write_real_pairs(int unit, unsigned flags, const float* first, const float* second,
+                     int64_t count) {
+  for (int64_t j = 0; j < count;) {
+    // The first statement of a run takes the unit the general way, with
+    // the implicit connection and every check; the statements after it run
+    // on the held unit until a console event waits for its release.
+    const OutItem x{kTypeReal4, &first[j], 4};
+    if (const int rc = begin(unit, flags, &x, true)) return rc;
+    Statement& s = g_statement;
+    if (s.unit == nullptr) return s.failed;
+    const OutItem y{kTypeReal4, &second[j], 4};
+    if (const int rc = PlaceReal(s, y)) return Fail(s, rc);
+    if (const int rc = EndRecords(s)) return Fail(s, rc);
+    for (++j; j < count && !PendingActionWaiting(); ++j) {
+      if (const int rc = PairStatement(s, &first[j], &second[j])) return Fail(s, rc);
+    }
+    ReleaseStatement(s);
+  }
+  return 0;
+}
 
 int begin(int unit, unsigned flags, const OutItem* first, bool more) {
   UnitBlock* u = nullptr;

@@ -1,6 +1,8 @@
 // List-directed output statements: items laid out in the unit's record
 // buffer, records handed to the unit one by one.
 #pragma once
+#include <cstdint>
+
 #include "runtime/items.h"
 
 namespace ListWriter {
@@ -15,5 +17,13 @@ int begin(int unit, unsigned flags, const OutItem* first, bool more);
 // (none begun, or the last one failed) it places nothing and returns the
 // status of that failure, or 0.
 int put(const OutItem& item, bool more);
+
+// Runs `count` statements of two REAL(4) items on `unit`, first[j] and
+// second[j] in statement j, exactly as begin and put would run them (the
+// same records, written at the same points, the same failures); the unit is
+// held across the statements rather than taken for each. Returns as begin:
+// at the first statement that fails, with kErrStatusWanted, its error.
+int write_real_pairs(int unit, unsigned flags, const float* first, const float* second,
+                     int64_t count);
 
 }  // namespace ListWriter

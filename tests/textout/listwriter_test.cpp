@@ -7,6 +7,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,79 @@ TEST(ListWriter, UnconnectedUnitGetsItsDefaultFile) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(dir.read("unit71.txt"), "   2.500000    \r\n");
+}
+
+// The statements of write_real_pairs against the same statements made with
+// begin and put: the same bytes on lines of every width (two fields to a
+// record, one, or less than one), buffered or not, and the same records and
+// status when the Nth write fails.
+TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
+  const float specials[] = {0.0f, -0.0f, 1.5f, -2.25e-3f, 1e30f, 1e-40f,
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::quiet_NaN(), 123456.7f, -1.0f};
+  std::vector<float> first, second;
+  for (int i = 0; i < 300; ++i) {
+    first.push_back(specials[i % std::size(specials)] * static_cast<float>(i % 7 + 1));
+    second.push_back(specials[(i * 3 + 1) % std::size(specials)] / static_cast<float>(i % 5 + 1));
+  }
+  struct Case {
+    int line_width;  // 0: the unit's own
+    bool buffered;
+    uint64_t write_fault;  // 0: none
+  };
+  const Case cases[] = {{0, false, 0},  {0, true, 0},  {30, false, 0}, {29, true, 0},
+                        {15, false, 0}, {14, true, 0}, {2, false, 0},  {0, false, 1},
+                        {0, false, 7},  {16, false, 9}, {0, true, 1},  {0, true, 3}};
+  int number = 700;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.line_width << (c.buffered ? " buffered" : "") << " fault "
+                                    << c.write_fault);
+    FileUnit one_by_one(number++, c.line_width), in_one_call(number++, c.line_width);
+    for (FileUnit* unit : {&one_by_one, &in_one_call}) {
+      unit->Edit([&](UnitBlock* u) {
+        if (c.buffered) u->flags |= kUnitBuffered;
+        if (c.buffered) u->capacity = std::min(u->capacity, 256);  // several flushes
+      });
+    }
+    int want = 0;
+    if (c.write_fault) Sys::SetFault(c.write_fault, ENOSPC, Sys::kCallWrite);
+    for (size_t j = 0; j < first.size() && want == 0; ++j)
+      want = Write(one_by_one.number, {R(first[j]), R(second[j])}, kErrStatusWanted);
+    Sys::SetFault(0, 0);
+    if (c.write_fault) Sys::SetFault(c.write_fault, ENOSPC, Sys::kCallWrite);
+    const int got = ListWriter::write_real_pairs(in_one_call.number, kErrStatusWanted, first.data(),
+                                                 second.data(), static_cast<int64_t>(first.size()));
+    Sys::SetFault(0, 0);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(c.write_fault == 0, want == 0);
+    for (FileUnit* unit : {&one_by_one, &in_one_call}) {
+      UnitBlock* u = nullptr;
+      ASSERT_EQ(AcquireUnit(unit->number, &u), 0);
+      FlushUnit(u);
+      ReleaseUnit(u);
+    }
+    EXPECT_EQ(in_one_call.text(), one_by_one.text());
+  }
+}
+
+// A console event that arrives during the statements runs when the
+// statement in progress ends, not after the last one.
+std::string* g_text_at_event = nullptr;
+testsupport::TempDir* g_event_dir = nullptr;
+void RecordTextAtEvent() { *g_text_at_event = g_event_dir->read("out.txt"); }
+
+TEST(ListWriter, PairsInOneCallGiveTheUnitUpForAWaitingEvent) {
+  FileUnit unit(720);
+  const float x[] = {1, 2, 3}, y[] = {4, 5, 6};
+  std::string text_at_event;
+  g_text_at_event = &text_at_event;
+  g_event_dir = &unit.dir;
+  SetPendingAction(RecordTextAtEvent);
+  ASSERT_EQ(ListWriter::write_real_pairs(unit.number, kErrStatusWanted, x, y, 3), 0);
+  EXPECT_EQ(text_at_event, "   1.000000       4.000000    \r\n");
+  EXPECT_EQ(unit.text(),
+            "   1.000000       4.000000    \r\n   2.000000       5.000000    \r\n"
+            "   3.000000       6.000000    \r\n");
 }
 
 }  // namespace
