@@ -270,54 +270,34 @@ inline unsigned Matches(__m128i bytes, char c) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
 }
 
-// The bytes of a 16-byte block that may appear in a plain decimal, one bit
-// per byte in each mask.
-struct BlockClasses {
-  unsigned digits, dots, signs, letters;
-};
-
-inline BlockClasses ClassifyBlock(__m128i bytes) {
-  const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  BlockClasses c;
-  c.digits = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)));
-  c.dots = Matches(bytes, '.');
-  c.signs = Matches(bytes, '+') | Matches(bytes, '-');
-  c.letters = Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e');
-  return c;
-}
-
-// Length of the run of plain-decimal bytes at bit 0 of `c`, bytes outside
-// `inside` excluded, when that run has the plain decimal shape and ends
-// before bit 16; -1 otherwise. The byte after the run is the caller's.
-inline int PlainRunLength(const BlockClasses& c, unsigned inside) {
-  const int len = std::countr_one((c.digits | c.dots | c.signs | c.letters) & inside & 0xFFFFu);
-  if (len == 16) return -1;
-  const unsigned token = (1u << len) - 1;
-  const unsigned d = c.digits & token, point = c.dots & token, s = c.signs & token;
-  const unsigned e = c.letters & token;
-  const unsigned significand = e != 0 ? e - 1 : token;  // the bytes before the exponent letter
-  const bool plain = (point & (point - 1)) == 0 && (e & (e - 1)) == 0 &&  // at most one of each
-                     (s & ~(1u | e << 1)) == 0 &&  // signs lead the token or follow the letter
-                     (point & ~significand) == 0 && (d & significand) != 0 &&
-                     (e == 0 || (d & ~significand) != 0);  // exponent digits after the letter
-  return plain ? len : -1;
-}
-
 // PlainDecimalEnd decided from the 16 bytes at p (all readable, p < end)
 // with a handful of vector compares and no branch per byte, for a token
 // shorter than 16 bytes. Returns null when the token has another shape or
 // may be longer (PlainDecimalEnd then decides).
 char* PlainDecimalEndInBlock(char* p, char* end, bool* dot, bool* exponent) {
-  const BlockClasses c = ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-  // Bytes past the record end belong to no token.
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const unsigned digits = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)));
+  const unsigned dots = Matches(bytes, '.');
+  const unsigned signs = Matches(bytes, '+') | Matches(bytes, '-');
+  const unsigned letters = Matches(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'e');
+  // The token is the run of bytes that may appear in a plain decimal; bytes
+  // past the record end belong to no token.
   const ptrdiff_t room = end - p;
   const unsigned inside = room >= 16 ? 0xFFFFu : (1u << room) - 1;
-  const int len = PlainRunLength(c, inside);
-  if (len < 0 || (len < room && ClassOf(p[len]) != kClsEnd)) return nullptr;
+  const int len = std::countr_one((digits | dots | signs | letters) & inside);
+  if (len == 16 || (len < room && ClassOf(p[len]) != kClsEnd)) return nullptr;
   const unsigned token = (1u << len) - 1;
-  *dot = (c.dots & token) != 0;
-  *exponent = (c.letters & token) != 0;
+  const unsigned d = digits & token, point = dots & token, s = signs & token, e = letters & token;
+  const unsigned significand = e != 0 ? e - 1 : token;  // the bytes before the exponent letter
+  const bool plain = (point & (point - 1)) == 0 && (e & (e - 1)) == 0 &&  // at most one of each
+                     (s & ~(1u | e << 1)) == 0 &&  // signs lead the token or follow the letter
+                     (point & ~significand) == 0 && (d & significand) != 0 &&
+                     (e == 0 || (d & ~significand) != 0);  // exponent digits after the letter
+  if (!plain) return nullptr;
+  *dot = point != 0;
+  *exponent = e != 0;
   return p + len;
 }
 #endif
@@ -765,41 +745,6 @@ inline int ReadElement(ListScanState& st, int type, void* elem) {
   return elem == nullptr ? CheckUnstored(st, type) : Assign(st, type, elem);
 }
 
-#if defined(__SSE2__)
-// A record that lies whole, with its terminator, in the 16 bytes at the
-// start of the read-ahead and holds blanks or tabs, a plain decimal token,
-// then a value end (and anything) or the record end. Offsets from the record
-// start.
-struct BlockRecord {
-  int length;     // bytes before the terminator
-  int end;        // the record end: length less the carriage returns before the terminator
-  int token;      // start of the token
-  int token_end;  // end of the token
-};
-
-// Recognises a BlockRecord at p: `have` bytes of read-ahead (at least one),
-// 16 bytes readable. Returns false for a record of any other kind.
-inline bool ReadBlockRecord(const char* p, size_t have, char term, BlockRecord* r) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const unsigned valid = have >= 16 ? 0xFFFFu : (1u << have) - 1;
-  const unsigned ends = Matches(bytes, term) & valid;
-  if (ends == 0) return false;
-  const int k = std::countr_zero(ends);
-  const unsigned kept = ~Matches(bytes, '\r') & ((1u << k) - 1);
-  const int e = kept != 0 ? 32 - std::countl_zero(kept) : 0;
-  const int lead = std::countr_one(Matches(bytes, ' ') | Matches(bytes, '\t'));
-  if (lead >= e) return false;
-  BlockClasses c = ClassifyBlock(bytes);
-  c.digits >>= lead, c.dots >>= lead, c.signs >>= lead, c.letters >>= lead;
-  const int len = PlainRunLength(c, ((1u << e) - 1) >> lead);
-  if (len < 0) return false;
-  const int after = lead + len;
-  if (after < e && ClassOf(p[after]) != kClsEnd) return false;
-  *r = BlockRecord{k, e, lead, after};
-  return true;
-}
-#endif
-
 // The elements of a rank-1 array item with `count` (at least one) elements
 // `stride` bytes apart from `elem`. Returns 0 or an error number.
 int ReadVector(ListScanState& st, int type, char* elem, int64_t count, int64_t stride) {
@@ -877,46 +822,102 @@ int ReadHeld(UnitBlock* unit, const InItem* items) {
 }
 
 // Whether `items` is one scalar item without storage that a number
-// satisfies: the count's statement, which TakePlainRecords can run.
+// satisfies: the count's statement, which CountValueRecords can run.
 bool IsUnstoredNumberItem(const InItem* items) {
   return items[0].rank == 0 && items[0].base == nullptr &&
          (items[0].type == kTypeReal4 || items[0].type == kTypeInt32) &&
          items[1].type == kTypeEnd;
 }
 
-// Runs, in place, the statements of an unstored number item (see
-// IsUnstoredNumberItem) for as long as the next record is a BlockRecord:
-// exactly the records on which the statement fetches one record, takes the
-// token as its value and ends. Leaves the unit as those statements leave it
-// and returns how many it ran; 0 when the first record is of another kind
-// (the general statement then runs it). The unit is held, connected,
-// formatted and sequential.
-int64_t TakePlainRecords(UnitBlock* unit) {
 #if defined(__SSE2__)
-  char* p = unit->readahead;
-  size_t have = unit->readahead_len;
-  const char* const buffer_end = unit->buffer + unit->capacity;
-  if (p < unit->buffer || p > buffer_end) return 0;
-  const char term = static_cast<char>(unit->terminator);
-  char* const first = p;
-  BlockRecord r{};
-  char* last = nullptr;
-  int64_t taken = 0;
-  while (have != 0 && buffer_end - p >= 16 && ReadBlockRecord(p, have, term, &r)) {
-    last = p;
-    p += r.length + 1;
-    have -= static_cast<size_t>(r.length + 1);
-    ++taken;
+// The bytes of 64 at p, one bit each: terminators, bytes that are neither
+// blanks nor terminators, and quotes and opening parentheses.
+struct RecordMasks {
+  uint64_t ends, values, special;
+};
+
+inline RecordMasks ClassifyRecords(const char* p, char term) {
+  RecordMasks m{0, 0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const unsigned ends = Matches(b, term);
+    const unsigned blanks = Matches(b, ' ') | Matches(b, '\t') | Matches(b, '\r') | Matches(b, '\n');
+    const unsigned special = Matches(b, '\'') | Matches(b, '"') | Matches(b, '(');
+    m.ends |= uint64_t{ends} << (16 * i);
+    m.values |= uint64_t{~(blanks | ends) & 0xFFFFu} << (16 * i);
+    m.special |= uint64_t{special & ~ends} << (16 * i);
   }
-  if (taken == 0) return 0;
-  unit->record_start = last;
-  unit->record_end = last + r.end;
-  unit->pos = last + r.token_end;
-  unit->readahead = p;
-  unit->readahead_len = static_cast<uint32_t>(have);
-  unit->file_position += p - first;
-  unit->record_counter += static_cast<uint64_t>(taken);
-  return taken;
+  return m;
+}
+
+// Bits i..63 (none for i = 64).
+inline uint64_t BitsFrom(int i) { return i >= 64 ? 0 : ~uint64_t{0} << i; }
+#endif
+
+// Runs, in place, statements of an unstored number item with the error
+// status wanted (see IsUnstoredNumberItem): for as long as the read-ahead
+// holds, whole, a record with a byte other than a blank and neither a quote
+// nor an opening parenthesis, after any blank records. Such a statement
+// fetches the blank records and that record, meets a value, a null value,
+// a slash or a bad value in it (whose status the caller discards) and ends
+// there: a value that could continue over a record end is always quoted
+// or parenthesised. Leaves the unit as those statements leave it (the
+// position within the last record at its end) and returns how many it
+// ran; 0 when the next statement needs the general route. The unit is
+// held, connected, formatted and sequential.
+int64_t CountValueRecords(UnitBlock* unit) {
+#if defined(__SSE2__)
+  char* const first = unit->readahead;
+  const size_t have = unit->readahead_len;
+  const char* const buffer_end = unit->buffer + unit->capacity;
+  if (first < unit->buffer || first > buffer_end) return 0;
+  const char term = static_cast<char>(unit->terminator);
+  int64_t statements = 0;
+  uint64_t records = 0, pending_records = 0;  // fetched; blank ones not yet taken by a statement
+  size_t consumed = 0;                        // bytes of the statements run
+  size_t last_start = 0, last_end = 0;        // the last record of the last statement
+  size_t record_start = 0;                    // of the record being scanned
+  bool value = false, special = false;        // in that record so far
+  for (size_t off = 0; off < have && buffer_end - (first + off) >= 64; off += 64) {
+    const RecordMasks m = ClassifyRecords(first + off, term);
+    const uint64_t inside = have - off >= 64 ? ~uint64_t{0} : (uint64_t{1} << (have - off)) - 1;
+    uint64_t ends = m.ends & inside;
+    int from = 0;  // first bit of the record being scanned in this block
+    while (ends != 0) {
+      const int t = std::countr_zero(ends);
+      const uint64_t record = BitsFrom(from) & ~BitsFrom(t);
+      value = value || (m.values & record) != 0;
+      special = special || (m.special & record) != 0;
+      if (special) goto done;
+      ++pending_records;
+      if (value) {
+        ++statements;
+        records += pending_records;
+        pending_records = 0;
+        last_start = record_start;
+        last_end = off + static_cast<size_t>(t);
+        consumed = last_end + 1;
+      }
+      record_start = off + static_cast<size_t>(t) + 1;
+      value = false;
+      from = t + 1;
+      ends &= ends - 1;
+    }
+    value = value || (m.values & BitsFrom(from) & inside) != 0;
+    special = special || (m.special & BitsFrom(from) & inside) != 0;
+  }
+done:
+  if (statements == 0) return 0;
+  char* const start = first + last_start;
+  char* end = first + last_end;
+  while (end > start && end[-1] == '\r') --end;
+  unit->record_start = start;
+  unit->record_end = unit->pos = end;
+  unit->readahead = first + consumed;
+  unit->readahead_len = static_cast<uint32_t>(have - consumed);
+  unit->file_position += static_cast<int64_t>(consumed);
+  unit->record_counter += records;
+  return statements;
 #else
   (void)unit;
   return 0;
@@ -955,11 +956,12 @@ int64_t count_reads(int number, unsigned flags, const InItem* items) {
     // Statements that succeed keep the unit; a failure gives it up (its
     // report releases the unit), and so does a console event waiting for
     // the end of the statements.
-    const bool plain_records = IsUnstoredNumberItem(items) && (unit->flags & kUnitConnected) &&
+    const bool plain_records = (flags & kErrStatusWanted) && IsUnstoredNumberItem(items) &&
+                               (unit->flags & kUnitConnected) &&
                                !(unit->flags & (kUnitUnformatted | kUnitDirect));
     int err = 0;
     for (;;) {
-      if (plain_records) count += TakePlainRecords(unit);
+      if (plain_records) count += CountValueRecords(unit);
       if ((err = ReadHeld(unit, items)) != 0) break;
       ++count;
       if (PendingActionWaiting()) break;

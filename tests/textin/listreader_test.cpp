@@ -558,7 +558,9 @@ std::string MixedHistory(std::mt19937& rng, size_t records, char terminator) {
       "", "   ", "\t", ",", ",,", "/", "1.5/", "abc", "T", ".true.", "'x'", "\"q\"",
       "(1.5, 2)", "(1.5,", "2*1.5", "3*", "*3", "1.5d3", "1.5x", "1E+", "inf", "-nan",
       "1.5\r2", "\r", "\r\r", std::string("1\0", 2), "\x80", "1.5,2.5", "1.5 abc",
-      "1.5)", "12345678901234567890123", "'a", "b'"};
+      "1.5)", "12345678901234567890123", "'a", "b'", std::string(70, ' ') + "5",
+      "5" + std::string(130, ' ') + "x", std::string(150, ' '), std::string(90, ' ') + "'",
+      "'" + std::string(100, 'q') + "'"};
   const std::string blanks[] = {"", " ", "  ", "\t", " \t ", "               "};
   std::string text;
   for (size_t i = 0; i < records; ++i) {
