@@ -328,12 +328,15 @@ int ExitProcessing() {
   if (!ClaimProcessEnd()) Sys::ParkThread();
   if (g_exit_done.exchange(true)) return g_stored_status.load();
   // Info rows of the trap counts, in the order they are reported, with the
-  // floating row whose traps each one counts.
-  static const unsigned kCountRows[][2] = {{300, 74}, {298, 72}, {299, 73}, {297, 65}, {296, 140}};
-  for (const auto& pair : kCountRows) {
-    int index = TrapIndexOf(pair[1]);
-    unsigned count = g_trap_counts[index].load();
-    if ((g_trap_enabled & (1u << index)) && count != 0) ReportMessage(pair[0], {count});
+  // kind of trap each one counts.
+  static const struct {
+    unsigned row;
+    TrapIndex index;
+  } kCountRows[] = {{300, kTrapUnderflow}, {298, kTrapOverflow}, {299, kTrapDivide},
+                    {297, kTrapInvalid},   {296, kTrapInexact}};
+  for (const auto& c : kCountRows) {
+    unsigned count = g_trap_counts[c.index].load();
+    if ((g_trap_enabled & (1u << c.index)) && count != 0) ReportMessage(c.row, {count});
   }
   Traceback::ReleaseContext();
   if (ClearUnitsConnected()) CloseAllUnits();

@@ -72,13 +72,14 @@ int read(int unit, unsigned flags, const InItem* items);
 
 // Runs read(unit, flags | kEndStatusWanted, items) again and again until a
 // statement ends at end of file, and returns how many statements ran before
-// that one. The unit and every value stored end exactly as after those
-// statements; the unit is held across the statements that succeed rather
-// than taken for each. With kErrStatusWanted a statement whose value fails
-// (59, 64) counts like any other; every other failure (the unit cannot be
-// had, a read fails, the buffer cannot grow) is reported as `read` reports
-// it without kErrStatusWanted, since repeating the statement would meet it
-// again or skip a record unseen: the run ends.
+// that one. The unit and every value stored end as after those statements
+// (but for the scan position inside the last record, which the next
+// statement never reads); the unit is held across the statements that
+// succeed rather than taken for each. With kErrStatusWanted a statement
+// whose value fails (59, 64) counts like any other; every other failure
+// (the unit cannot be had, a read fails, the buffer cannot grow) is
+// reported as `read` reports it without kErrStatusWanted, since repeating
+// the statement would meet it again or skip a record unseen: the run ends.
 int64_t count_reads(int unit, unsigned flags, const InItem* items);
 
 }  // namespace ListReader

@@ -1,5 +1,6 @@
 // Fuzz target: list-directed reads of arbitrary bytes, in the three shapes
-// the program uses, with every failure returned as a status.
+// the program uses, with every failure returned as a status; the count in one
+// call must end where the same statements one by one end.
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,6 +13,24 @@
 #include "runtime/units.h"
 #include "textin/listreader.h"
 #include "fuzz_files.h"
+
+namespace {
+
+// The record counter and file position a unit ends with.
+struct UnitEnd {
+  uint64_t records;
+  int64_t position;
+};
+
+UnitEnd EndOf(int number) {
+  UnitBlock* unit = nullptr;
+  if (AcquireUnit(number, &unit) != 0) std::abort();
+  const UnitEnd end{unit->record_counter, unit->file_position};
+  ReleaseUnit(unit);
+  return end;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzzfiles::ScratchFile("list", data, size);
@@ -26,6 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const InItem one_real[] = {{kTypeReal4, 0, &value, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
   int count = 0;
   while (ListReader::read(21, flags, one_real) != kStatusEndOfFile && count < 100000) ++count;
+
+  // The count in one call ends where the same statements one by one end.
+  const InItem unstored[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+  RewindUnit(21, flags);
+  int64_t one_by_one = 0;
+  while (ListReader::read(21, flags, unstored) != kStatusEndOfFile) ++one_by_one;
+  const UnitEnd statements = EndOf(21);
+  RewindUnit(21, flags);
+  const int64_t in_one_call = ListReader::count_reads(21, flags, unstored);
+  const UnitEnd counted = EndOf(21);
+  if (in_one_call != one_by_one || counted.records != statements.records ||
+      counted.position != statements.position)
+    std::abort();
 
   RewindUnit(21, flags);
   float array[64];
