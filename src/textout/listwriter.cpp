@@ -255,6 +255,19 @@ int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool mo
 // and put run it after their checks; the unit stays held. Returns 0 or an error.
 int PairStatement(Statement& s, const float* x, const float* y) {
   if (const int rc = StartRecord(s)) return rc;
+  UnitBlock* const u = s.unit;
+  if (u->line_width >= 2 * RealText::kFieldWidth) {
+    // Both fields fit the empty record: PlaceReal would put them side by
+    // side, and EndRecords reads nothing else of what it would set.
+    uint32_t bits[2];
+    std::memcpy(&bits[0], x, sizeof bits[0]);
+    std::memcpy(&bits[1], y, sizeof bits[1]);
+    RealText::to_list_field(bits[0], u->pos);
+    RealText::to_list_field(bits[1], u->pos + RealText::kFieldWidth);
+    u->pos += 2 * RealText::kFieldWidth;
+    s.at_record_start = false;
+    return EndRecords(s);
+  }
   if (const int rc = PlaceReal(s, OutItem{kTypeReal4, x, 4})) return rc;
   if (const int rc = PlaceReal(s, OutItem{kTypeReal4, y, 4})) return rc;
   return EndRecords(s);
