@@ -952,7 +952,7 @@ int64_t count_reads(int number, unsigned flags, const InItem* items) {
   for (;;) {
     int status = 0;
     UnitBlock* unit = AcquireForStatement(number, flags & ~kErrStatusWanted, &status);
-    if (unit == nullptr) return count;  // reported; reached only with kErrStatusWanted
+    if (unit == nullptr) return count;  // reported without the error status: the run has ended
     // Statements that succeed keep the unit; a failure gives it up (its
     // report releases the unit), and so does a console event waiting for
     // the end of the statements.
