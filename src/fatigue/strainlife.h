@@ -30,10 +30,25 @@ struct LoopDamage {
   double damage = 0.0;            // count / N
 };
 
+// The name of the first constant ("E", "SF", "B", "EF", "C") that no real
+// curve has, or nullptr when all are usable: E, SF and EF finite and
+// positive, B and C finite and negative.
+const char* LifeMaterialFault(const LifeMaterial& m);
+
 // Cycles to failure for a loop with these amplitudes, solved to a relative
 // 1e-10; +inf when the parameter gives no damage. Never NaN, never hangs.
+//   no damage (+inf): a strain amplitude that is not positive (a zero loop),
+//     sigma_max <= 0 for kSwt, a material that LifeMaterialFault rejects, and
+//     a loop so small that 2N would exceed the largest double;
+//   0.5 (one reversal): a loop at or beyond the curve's end at 2N = 1;
+//   kMorrow with mean_stress >= SF: the elastic term vanishes and the
+//     plastic term alone gives N. A negative mean stress lengthens the life.
+// Only strain_amplitude is read by kStrain, mean_stress only by kMorrow,
+// max_stress only by kSwt.
 double CyclesToFailure(const LifeMaterial& m, DamageParameterKind kind, double strain_amplitude,
                        double max_stress, double mean_stress);
 
 // Amplitudes, parameter, cycles to failure and damage of one counted cycle.
+// sigma_max and sigma_min are the larger and the smaller stress of B and C;
+// the SWT parameter is 0 where sigma_max <= 0.
 LoopDamage AssessLoop(const LifeMaterial& m, DamageParameterKind kind, const Loop& loop);
