@@ -25,7 +25,7 @@ struct Loop {
 // What happens to the turning points left open at the end of the path.
 enum class ResidueMode {
   kHalfCycles,  // a half cycle between each two consecutive residue points
-  kRepeat,      // the residue runs once more after itself; the loops that
+  kRepeat,      // the residue runs once more after itself; the loops it
                 // closes are counted, what stays open is dropped
   kNone,        // dropped
 };
