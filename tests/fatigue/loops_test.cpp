@@ -92,15 +92,6 @@ TEST(LoopCount, FourPointRuleOnHandMadePaths) {
   }
 }
 
-TEST(LoopCount, WorkedExampleCarriesThePathsPoints) {
-  const std::vector<Loop> loops = Count({0, 4, -4, 0, -3, -5}, ResidueMode::kHalfCycles);
-  ASSERT_EQ(loops.size(), 3u);
-  EXPECT_EQ(loops[0].b.strain, -4.0);
-  EXPECT_EQ(loops[0].c.strain, 0.0);
-  EXPECT_EQ(loops[0].b.stress, StressOf(3, -4));
-  EXPECT_EQ(loops[2].c.strain, -5.0);
-}
-
 // The turning points of a path, found independently of the counter:
 // entries of the first of each run of equal strains where the direction
 // changes, plus the first and the last entry.
