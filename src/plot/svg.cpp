@@ -1,4 +1,5 @@
-// The SVG picture of a history: layout, nice axes, thinned line, markers.
+// The SVG picture of a history: layout, nice axes, thinned line, markers,
+// and the loop layer over and under the plot.
 #include "plot/svg.h"
 
 #include <algorithm>
@@ -63,13 +64,17 @@ std::string Grouped(std::size_t n) {
   return out;
 }
 
-// Maps data values onto the plot area.
+// Maps data values onto a plot area (by default the main one).
 struct Frame {
   Axis x;
   Axis y;
+  double left = kLeft;
+  double top = kTop;
+  double width = kPlotW;
+  double height = kPlotH;
   Point Map(double sx, double sy) const {
-    return {kLeft + (sx - x.lo) / (x.hi - x.lo) * kPlotW,
-            kTop + (y.hi - sy) / (y.hi - y.lo) * kPlotH};
+    return {left + (sx - x.lo) / (x.hi - x.lo) * width,
+            top + (y.hi - sy) / (y.hi - y.lo) * height};
   }
 };
 
@@ -171,11 +176,13 @@ void AppendBackbone(std::string& out, const std::vector<Point>& bb, const Frame&
   out += "\"/>\n";
 }
 
-// Grid lines, tick marks and tick labels of both axes.
-void AppendAxes(std::string& out, const Frame& f) {
+// Grid lines, tick marks and tick labels of both axes of the area of `f`;
+// the classes of the elements begin with `prefix`.
+void AppendAxes(std::string& out, const Frame& f, const std::string& prefix = "") {
   std::string grid;
   std::string ticks;
   std::string labels;
+  double bottom = f.top + f.height;
   // NiceAxis gives about kTargetTicks intervals; the bound only guards the
   // loops against ranges at the very edge of the double range.
   constexpr long long kMaxTicks = 100;
@@ -184,11 +191,11 @@ void AppendAxes(std::string& out, const Frame& f) {
   for (long long k = kx0; k <= kx1; ++k) {
     double v = static_cast<double>(k) * f.x.step;
     std::string x = Coord(f.Map(v, f.y.lo).x);
-    grid += "<line x1=\"" + x + "\" y1=\"" + Coord(kTop) + "\" x2=\"" + x + "\" y2=\"" +
-            Coord(kTop + kPlotH) + "\"/>\n";
-    ticks += "<line x1=\"" + x + "\" y1=\"" + Coord(kTop + kPlotH) + "\" x2=\"" + x + "\" y2=\"" +
-             Coord(kTop + kPlotH + 6) + "\"/>\n";
-    labels += "<text class=\"x-tick\" x=\"" + x + "\" y=\"" + Coord(kTop + kPlotH + 22) +
+    grid += "<line x1=\"" + x + "\" y1=\"" + Coord(f.top) + "\" x2=\"" + x + "\" y2=\"" +
+            Coord(bottom) + "\"/>\n";
+    ticks += "<line x1=\"" + x + "\" y1=\"" + Coord(bottom) + "\" x2=\"" + x + "\" y2=\"" +
+             Coord(bottom + 6) + "\"/>\n";
+    labels += "<text class=\"" + prefix + "x-tick\" x=\"" + x + "\" y=\"" + Coord(bottom + 22) +
              "\" text-anchor=\"middle\">" + FormatTick(v, f.x.step) + "</text>\n";
   }
   long long ky0 = std::llround(f.y.lo / f.y.step);
@@ -196,29 +203,33 @@ void AppendAxes(std::string& out, const Frame& f) {
   for (long long k = ky0; k <= ky1; ++k) {
     double v = static_cast<double>(k) * f.y.step;
     std::string y = Coord(f.Map(f.x.lo, v).y);
-    grid += "<line x1=\"" + Coord(kLeft) + "\" y1=\"" + y + "\" x2=\"" + Coord(kLeft + kPlotW) +
+    grid += "<line x1=\"" + Coord(f.left) + "\" y1=\"" + y + "\" x2=\"" + Coord(f.left + f.width) +
             "\" y2=\"" + y + "\"/>\n";
-    ticks += "<line x1=\"" + Coord(kLeft - 6) + "\" y1=\"" + y + "\" x2=\"" + Coord(kLeft) +
+    ticks += "<line x1=\"" + Coord(f.left - 6) + "\" y1=\"" + y + "\" x2=\"" + Coord(f.left) +
              "\" y2=\"" + y + "\"/>\n";
-    labels += "<text class=\"y-tick\" x=\"" + Coord(kLeft - 10) + "\" y=\"" + y +
+    labels += "<text class=\"" + prefix + "y-tick\" x=\"" + Coord(f.left - 10) + "\" y=\"" + y +
               "\" dy=\"0.35em\" text-anchor=\"end\">" + FormatTick(v, f.y.step) + "</text>\n";
   }
-  out += "<g class=\"grid\" stroke=\"#e6e6e6\" stroke-width=\"1\">\n" + grid + "</g>\n";
+  out += "<g class=\"" + prefix + "grid\" stroke=\"#e6e6e6\" stroke-width=\"1\">\n" + grid +
+         "</g>\n";
   // The zero lines help to read a loop; drawn only when inside the range.
   std::string zero;
   if (f.x.lo < 0 && f.x.hi > 0) {
     std::string x = Coord(f.Map(0, 0).x);
-    zero += "<line x1=\"" + x + "\" y1=\"" + Coord(kTop) + "\" x2=\"" + x + "\" y2=\"" +
-            Coord(kTop + kPlotH) + "\"/>\n";
+    zero += "<line x1=\"" + x + "\" y1=\"" + Coord(f.top) + "\" x2=\"" + x + "\" y2=\"" +
+            Coord(bottom) + "\"/>\n";
   }
   if (f.y.lo < 0 && f.y.hi > 0) {
     std::string y = Coord(f.Map(0, 0).y);
-    zero += "<line x1=\"" + Coord(kLeft) + "\" y1=\"" + y + "\" x2=\"" + Coord(kLeft + kPlotW) +
+    zero += "<line x1=\"" + Coord(f.left) + "\" y1=\"" + y + "\" x2=\"" + Coord(f.left + f.width) +
             "\" y2=\"" + y + "\"/>\n";
   }
-  if (!zero.empty()) out += "<g class=\"zero\" stroke=\"#b0b0b0\" stroke-width=\"1\">\n" + zero + "</g>\n";
-  out += "<g class=\"ticks\" stroke=\"#333333\" stroke-width=\"1\">\n" + ticks + "</g>\n";
-  out += "<g class=\"tick-labels\" fill=\"#222222\">\n" + labels + "</g>\n";
+  if (!zero.empty())
+    out += "<g class=\"" + prefix + "zero\" stroke=\"#b0b0b0\" stroke-width=\"1\">\n" + zero +
+           "</g>\n";
+  out += "<g class=\"" + prefix + "ticks\" stroke=\"#333333\" stroke-width=\"1\">\n" + ticks +
+         "</g>\n";
+  out += "<g class=\"" + prefix + "tick-labels\" fill=\"#222222\">\n" + labels + "</g>\n";
 }
 
 }  // namespace
@@ -259,17 +270,222 @@ std::string FormatTick(double value, double step) {
 
 namespace {
 
+// Layout of the loop layer: the strip of the damage sum under the plot,
+// the legend of the damage scale to its right.
+constexpr double kStripTop = kHeight + 16;
+constexpr double kStripW = 580;
+constexpr double kStripH = 140;
+constexpr double kLayerHeight = 236;  // what the layer adds to the picture
+constexpr double kLegendLeft = kLeft + kStripW + 40;
+constexpr double kLegendBarH = 80;
+constexpr double kLoopTolerance = 0.3;  // thinning of the drawn loops
+constexpr const char* kEnDash = "\xe2\x80\x93";  // between the entries of a label, in UTF-8
+
+// A damage value with three significant digits ("0.0123", "4.5e-07").
+std::string DamageText(double d) {
+  char buf[32];
+  auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 3);
+  return std::string(buf, res.ptr);
+}
+
+// The parts of the picture that the loop layer adds.
+struct LayerSvg {
+  std::string overlay;  // the drawn cycles and their labels, over the line
+  std::string strip;    // the damage sum and the legend, under the plot
+};
+
+// One drawn cycle: its row and its colour.
+struct DrawnCycle {
+  const LoopRow* row = nullptr;
+  std::string colour;
+};
+
+// The outline of `row` as a path in the main plot, thinned; "" when the
+// outline cannot be drawn.
+std::string LoopPathData(const History& h, const LoopRow& row, const Frame& f) {
+  std::vector<Point> outline = LoopOutline(h, row);
+  if (outline.empty()) return "";
+  for (Point& p : outline) p = f.Map(p.x, p.y);
+  std::vector<bool> keep(outline.size(), false);
+  std::vector<std::size_t> kept = ThinRun(outline, 0, outline.size(), keep, kLoopTolerance);
+  std::string d = "M";
+  AppendPair(d, outline[kept[0]]);
+  for (std::size_t k = 1; k < kept.size(); ++k) {
+    d += ' ';
+    AppendPair(d, outline[kept[k]]);
+  }
+  return d;
+}
+
+// The drawn cycles over the line, least damaging first so that the most
+// damaging lies on top, each labelled "b–c" beside its upper turning point;
+// the labels of the more damaging cycles are placed first.
+std::string LoopOverlay(const History& h, const std::vector<DrawnCycle>& drawn, const Frame& f) {
+  constexpr double kLabelHeight = 14;
+  constexpr double kCharWidth = 7;  // a digit at the labels' font size, with room
+  std::vector<std::string> texts;
+  std::vector<Point> anchors;
+  std::vector<double> widths;
+  for (const DrawnCycle& cycle : drawn) {
+    const LoopRow& row = *cycle.row;
+    Point pb = f.Map(h.strain[row.b - 1], h.stress[row.b - 1]);
+    Point pc = f.Map(h.strain[row.c - 1], h.stress[row.c - 1]);
+    texts.push_back(std::to_string(row.b) + kEnDash + std::to_string(row.c));
+    anchors.push_back(pb.y < pc.y ? pb : pc);
+    widths.push_back(static_cast<double>(texts.back().size() - 2) * kCharWidth);
+  }
+  std::vector<Box> boxes =
+      PlaceLabels(anchors, widths, kLabelHeight, {kLeft, kTop, kLeft + kPlotW, kTop + kPlotH});
+  std::string paths;
+  std::string labels;
+  for (std::size_t k = drawn.size(); k-- > 0;) {
+    const LoopRow& row = *drawn[k].row;
+    std::string d = LoopPathData(h, row, f);
+    if (d.empty()) continue;
+    paths += "<path class=\"loop\" stroke=\"" + drawn[k].colour + "\"";
+    if (row.closing == 0) paths += " stroke-dasharray=\"6 4\"";
+    paths += " d=\"" + d + "\"/>\n";
+    labels += "<text class=\"loop-label\" x=\"" + Coord(boxes[k].x0) + "\" y=\"" +
+              Coord(boxes[k].y1 - 3) + "\">" + texts[k] + "</text>\n";
+  }
+  if (paths.empty()) return "";
+  return "<g class=\"loops\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke-width=\"2.5\" "
+         "stroke-linejoin=\"round\" stroke-linecap=\"round\">\n" +
+         paths + "</g>\n" +
+         "<g class=\"loop-labels\" font-size=\"12\" fill=\"#222222\" stroke=\"#ffffff\" "
+         "stroke-width=\"3\" stroke-linejoin=\"round\" paint-order=\"stroke\">\n" +
+         labels + "</g>\n";
+}
+
+// The damage sum as a rising step line in the strip `s`; steps that fall
+// within half a pixel of the one before are merged into its riser.
+std::string DamageSumPath(const std::vector<DamageStep>& steps, std::size_t entries,
+                          const Frame& s) {
+  std::vector<Point> pts{s.Map(1, 0)};
+  for (const DamageStep& st : steps) {
+    Point p = s.Map(static_cast<double>(st.entry), st.sum);
+    if (pts.size() >= 2 && std::fabs(p.x - pts.back().x) < 0.5) {
+      pts.back().y = p.y;
+      continue;
+    }
+    pts.push_back({p.x, pts.back().y});
+    pts.push_back(p);
+  }
+  pts.push_back({s.Map(static_cast<double>(entries), 0).x, pts.back().y});
+  std::string d = "M";
+  AppendPair(d, pts[0]);
+  for (std::size_t k = 1; k < pts.size(); ++k) {
+    d += ' ';
+    AppendPair(d, pts[k]);
+  }
+  return "<path class=\"damage-sum\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1.5\" d=\"" +
+         d + "\"/>\n";
+}
+
+// The legend of the damage scale beside the strip, and what was drawn.
+std::string Legend(const LoopLayer& layer, const std::vector<DrawnCycle>& drawn, double lo,
+                   double hi) {
+  std::string out = "<g class=\"legend\" font-size=\"12\" fill=\"#222222\">\n";
+  double x = kLegendLeft;
+  double bar_top = kStripTop + 22;
+  out += "<text class=\"legend-title\" x=\"" + Coord(x) + "\" y=\"" + Coord(kStripTop + 10) +
+         "\">damage per cycle (log scale)</text>\n";
+  if (!drawn.empty()) {
+    out += "<defs><linearGradient id=\"damage-scale\" x1=\"0\" y1=\"1\" x2=\"0\" y2=\"0\">";
+    for (int k = 0; k <= 4; ++k)
+      out += "<stop offset=\"" + Coord(k * 25) + "%\" stop-color=\"" +
+             ScaleColour(hi > lo ? k / 4.0 : 1) + "\"/>";
+    out += "</linearGradient></defs>\n";
+    out += "<rect class=\"legend-scale\" x=\"" + Coord(x) + "\" y=\"" + Coord(bar_top) +
+           "\" width=\"14\" height=\"" + Coord(kLegendBarH) + "\" fill=\"url(#damage-scale)\"/>\n";
+    out += "<text class=\"legend-tick\" x=\"" + Coord(x + 22) + "\" y=\"" +
+           Coord(hi > lo ? bar_top : bar_top + kLegendBarH / 2) + "\" dy=\"0.35em\">" +
+           DamageText(hi) + "</text>\n";
+    if (hi > lo)
+      out += "<text class=\"legend-tick\" x=\"" + Coord(x + 22) + "\" y=\"" +
+             Coord(bar_top + kLegendBarH) + "\" dy=\"0.35em\">" + DamageText(lo) + "</text>\n";
+  }
+  std::string first = !drawn.empty()   ? Grouped(drawn.size()) + " most damaging"
+                      : layer.top == 0 ? std::string("no cycle drawn")
+                                       : std::string("no cycle with damage");
+  std::size_t n = layer.rows.size();
+  double y = bar_top + kLegendBarH + 20;
+  out += "<text class=\"legend-count\" x=\"" + Coord(x) + "\" y=\"" + Coord(y) + "\">" + first +
+         "</text>\n";
+  out += "<text class=\"legend-count\" x=\"" + Coord(x) + "\" y=\"" + Coord(y + 16) + "\">of " +
+         Grouped(n) + (n == 1 ? " counted cycle" : " counted cycles") + "</text>\n";
+  bool half = std::any_of(drawn.begin(), drawn.end(),
+                          [](const DrawnCycle& c) { return c.row->closing == 0; });
+  if (half)
+    out += "<text class=\"legend-half\" x=\"" + Coord(x) + "\" y=\"" + Coord(y + 32) +
+           "\">dashed: half cycle</text>\n";
+  out += "</g>\n";
+  return out;
+}
+
+// The strip of the damage sum against the entry number: axes, the step
+// line, a mark in its colour where each drawn cycle's damage enters, the
+// total, the labels and the legend.
+std::string Strip(const LoopLayer& layer, std::size_t entries, const std::vector<DrawnCycle>& drawn,
+                  const std::vector<std::size_t>& drawn_index, double lo, double hi) {
+  std::vector<std::size_t> at = CountedAt(layer.rows, entries);
+  std::vector<DamageStep> steps = DamageSum(layer.rows, at);
+  double total = steps.empty() ? 0 : steps.back().sum;
+  Frame s{NiceAxis(1, static_cast<double>(std::max<std::size_t>(entries, 2)), kTargetTicks),
+          total > 0 && std::isfinite(total) ? NiceAxis(0, total, 4) : Axis{0, 1, 0.5},
+          kLeft, kStripTop, kStripW, kStripH};
+  std::string out;
+  AppendAxes(out, s, "strip-");
+  out += DamageSumPath(steps, entries, s);
+  std::string marks;
+  for (std::size_t k = drawn.size(); k-- > 0;) {
+    double x = s.Map(static_cast<double>(at[drawn_index[k]]), 0).x;
+    marks += "<path stroke=\"" + drawn[k].colour + "\" d=\"M" + Coord(x) + "," +
+             Coord(kStripTop + kStripH) + " " + Coord(x) + "," + Coord(kStripTop + kStripH - 10) +
+             "\"/>\n";
+  }
+  if (!marks.empty())
+    out += "<g class=\"loop-marks\" stroke-width=\"3\">\n" + marks + "</g>\n";
+  out += "<rect class=\"strip-frame\" x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kStripTop) +
+         "\" width=\"" + Coord(kStripW) + "\" height=\"" + Coord(kStripH) +
+         "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
+  out += "<text class=\"damage-total\" x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kStripTop - 6) +
+         "\" font-size=\"12\">D = " + DamageText(total) + "</text>\n";
+  out += "<text class=\"strip-x-label\" x=\"" + Coord(kLeft + kStripW / 2) + "\" y=\"" +
+         Coord(kStripTop + kStripH + 50) + "\" text-anchor=\"middle\">entry</text>\n";
+  double mid = kStripTop + kStripH / 2;
+  out += "<text class=\"strip-y-label\" x=\"24\" y=\"" + Coord(mid) +
+         "\" text-anchor=\"middle\" transform=\"rotate(-90 24 " + Coord(mid) +
+         ")\">damage sum</text>\n";
+  out += Legend(layer, drawn, lo, hi);
+  return out;
+}
+
+LayerSvg DrawLoopLayer(const LoopLayer& layer, const History& h, const Frame& f) {
+  std::vector<std::size_t> top = MostDamaging(layer.rows, layer.top);
+  double lo = top.empty() ? 0 : layer.rows[top.back()].damage;
+  double hi = top.empty() ? 0 : layer.rows[top.front()].damage;
+  std::vector<DrawnCycle> drawn;
+  for (std::size_t i : top)
+    drawn.push_back({&layer.rows[i], ScaleColour(ScalePosition(layer.rows[i].damage, lo, hi))});
+  return {LoopOverlay(h, drawn, f), Strip(layer, h.size(), drawn, top, lo, hi)};
+}
+
+// The frame of the main plot: nice axes around the drawable entries.
+Frame HistoryFrame(const History& history) {
+  double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+  DataRange(history, xmin, xmax, ymin, ymax);
+  return {NiceAxis(xmin, xmax, kTargetTicks), NiceAxis(ymin, ymax, kTargetTicks)};
+}
+
 // The whole picture with the line thinned to `tolerance`.
-std::string RenderWith(const History& history, const std::vector<Point>& backbone,
-                       double tolerance, PlotStats& stats) {
+std::string RenderWith(const History& history, const std::vector<Point>& backbone, const Frame& f,
+                       const LayerSvg* layer, double tolerance, PlotStats& stats) {
   stats = PlotStats{};
   stats.entries = history.size();
   for (std::size_t i = 0; i < history.size(); ++i)
     if (!Drawable(history, i)) ++stats.non_finite;
 
-  double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-  DataRange(history, xmin, xmax, ymin, ymax);
-  Frame f{NiceAxis(xmin, xmax, kTargetTicks), NiceAxis(ymin, ymax, kTargetTicks)};
   std::string title = "Stress-strain history: " + Grouped(stats.entries) +
                       (stats.entries == 1 ? " entry" : " entries");
   std::string out;
@@ -278,7 +494,8 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
   // Only a viewBox: a browser scales the picture to the window, keeping its
   // proportions; renderers without a window take the viewBox size.
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + Coord(kWidth) + " " +
-         Coord(kHeight) + "\" font-family=\"sans-serif\" font-size=\"14\">\n";
+         Coord(layer ? kHeight + kLayerHeight : kHeight) +
+         "\" font-family=\"sans-serif\" font-size=\"14\">\n";
   out += "<title>" + title + "</title>\n";
   out += "<defs><clipPath id=\"plot-area\"><rect x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kTop) +
          "\" width=\"" + Coord(kPlotW) + "\" height=\"" + Coord(kPlotH) + "\"/></clipPath></defs>\n";
@@ -286,6 +503,7 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
   AppendAxes(out, f);
   AppendBackbone(out, backbone, f);
   AppendHistory(out, history, f, tolerance, stats);
+  if (layer) out += layer->overlay;
   out += "<rect class=\"frame\" x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kTop) + "\" width=\"" +
          Coord(kPlotW) + "\" height=\"" + Coord(kPlotH) +
          "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
@@ -296,6 +514,7 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
   out += "<text class=\"y-label\" x=\"24\" y=\"" + Coord(kTop + kPlotH / 2) +
          "\" text-anchor=\"middle\" transform=\"rotate(-90 24 " + Coord(kTop + kPlotH / 2) +
          ")\">stress</text>\n";
+  if (layer) out += layer->strip;
 
   std::string note;
   if (stats.non_finite > 0)
@@ -319,11 +538,14 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
 }  // namespace
 
 std::string RenderSvg(const History& history, const std::vector<Point>& backbone,
-                      PlotStats* stats_out) {
+                      PlotStats* stats_out, const LoopLayer* loops) {
+  Frame f = HistoryFrame(history);
+  LayerSvg layer;
+  if (loops) layer = DrawLoopLayer(*loops, history, f);
   PlotStats stats;
   std::string out;
   for (double tolerance : kTolerances) {
-    out = RenderWith(history, backbone, tolerance, stats);
+    out = RenderWith(history, backbone, f, loops ? &layer : nullptr, tolerance, stats);
     if (out.size() < kSizeLimit) break;
   }
   if (stats_out) *stats_out = stats;

@@ -1,11 +1,13 @@
 // Drawing a history as an SVG picture: axes with nice ticks, the thinned
-// stress-strain line, reversal markers, the backbone as a reference line.
+// stress-strain line, reversal markers, the backbone as a reference line and,
+// when asked, the loop layer (the most damaging cycles and the damage sum).
 #pragma once
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "plot/history.h"
+#include "plot/looplayer.h"
 
 namespace Plot {
 
@@ -38,8 +40,12 @@ struct PlotStats {
 // Renders the whole picture. `backbone` may be empty (no reference line).
 // Fills `stats` when given. The line is thinned to well under a pixel; only
 // when that picture would reach 2,000,000 bytes is it thinned more coarsely
-// (up to about a pixel). Reversal points are kept whatever the size.
+// (up to about a pixel). Reversal points are kept whatever the size. With
+// `loops`, the most damaging cycles are drawn over the line in the colours
+// of a damage scale and labelled with their entries, and a strip under the
+// plot shows the damage sum against the entry number, with the legend of
+// the scale beside it; the rest of the picture stays as it is without them.
 std::string RenderSvg(const History& history, const std::vector<Point>& backbone,
-                      PlotStats* stats = nullptr);
+                      PlotStats* stats = nullptr, const LoopLayer* loops = nullptr);
 
 }  // namespace Plot

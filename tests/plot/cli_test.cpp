@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <random>
 
+#include "plot/example_loops.h"
 #include "plot/svg_inspect.h"
 #include "support/run.h"
 
@@ -109,6 +110,14 @@ TEST(PlotCommand, HelpAndUsageErrors) {
       {{"--frobnicate"}, Plot::kExitUsage, false},
       {{"a", "b", "c"}, Plot::kExitUsage, false},
       {{"output.txt", "./output.txt"}, Plot::kExitUsage, false},
+      {{"--loops"}, Plot::kExitUsage, false},
+      {{"--loops="}, Plot::kExitUsage, false},
+      {{"--top", "5"}, Plot::kExitUsage, false},
+      {{"--loops", "loops.csv", "--top"}, Plot::kExitUsage, false},
+      {{"--loops", "loops.csv", "--top", "x"}, Plot::kExitUsage, false},
+      {{"--loops=loops.csv", "--top=1001"}, Plot::kExitUsage, false},
+      {{"--loops", "loops.csv", "--top", "-1"}, Plot::kExitUsage, false},
+      {{"--loops", "output.svg"}, Plot::kExitUsage, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -150,6 +159,63 @@ TEST(PlotCommand, BadInputGetsOneLineAndNoPicture) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_FALSE(dir.exists("output.svg"));
+    EXPECT_FALSE(dir.exists("output.svg.tmp"));
+  }
+}
+
+TEST(PlotCommand, DrawsTheLoopLayerOfALoopsFile) {
+  struct Case {
+    std::vector<std::string> args;
+    std::size_t loops;
+  } cases[] = {
+      {{"--loops", "loops.csv"}, 3},
+      {{"--top", "2", "--loops", "loops.csv"}, 2},
+      {{"--loops=loops.csv", "--top=0", "output.txt", "both.svg"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.size());
+    TempDir dir;
+    dir.write("input.txt", testsupport::kExampleInput);
+    dir.write("output.txt", testsupport::kExampleOutput);
+    dir.write("loops.csv", plottest::kExampleLoops);
+    RunResult r = RunPlot(dir, c.args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string svg = dir.read(c.args.back() == "both.svg" ? "both.svg" : "output.svg");
+    EXPECT_EQ(plottest::XmlProblem(svg), "");
+    EXPECT_EQ(plottest::TagsOfClass(svg, "loop").size(), c.loops);
+    EXPECT_EQ(plottest::TagsOfClass(svg, "damage-sum").size(), 1u);
+    EXPECT_EQ(dir.read("loops.csv"), plottest::kExampleLoops);
+  }
+}
+
+TEST(PlotCommand, BadLoopsFileGetsOneLineAndLeavesTheOldPicture) {
+  struct Case {
+    const char* name;
+    const char* loops;  // nullptr: no file at all
+    const char* message;
+  } cases[] = {
+      {"no file", nullptr, "hysteresis-plot: loops.csv: cannot be read\n"},
+      {"no header", "6,3,4,1,-4,0,-160,90,2,125,-35,1,2500,0.0004\n",
+       "hysteresis-plot: loops.csv: line 1 is not the header"},
+      {"entry outside the path",
+       "closing,b,c,count,strain_min,strain_max,stress_min,stress_max,strain_amplitude,"
+       "stress_amplitude,mean_stress,parameter,cycles,damage\n"
+       "9,3,4,1,-4,0,-160,90,2,125,-35,1,2500,0.0004\n",
+       "hysteresis-plot: loops.csv: line 2: closing entry 9 is outside the path (6 entries)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.write("output.txt", testsupport::kExampleOutput);
+    dir.write("output.svg", "the picture of an earlier run");
+    if (c.loops) dir.write("loops.csv", c.loops);
+    RunResult r = RunPlot(dir, {"--loops", "loops.csv"});
+    EXPECT_EQ(r.status, Plot::kExitBadInput);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(dir.read("output.svg"), "the picture of an earlier run");
     EXPECT_FALSE(dir.exists("output.svg.tmp"));
   }
 }
@@ -455,6 +521,29 @@ TEST(PlotCommand, RenderedExampleShowsLineMarkersAndAxes) {
   };
   auto marker = at(xm(-4), ym(-160));
   EXPECT_GT(marker[0], marker[2] + 80) << "no red marker at (-4, -160)";
+}
+
+// With the loop layer the rendered picture is taller and shows the cycles
+// in the yellow-to-brown colours of the damage scale.
+TEST(PlotCommand, RenderedLoopLayerShowsTheCyclesInTheScaleColours) {
+  std::string renderer = FindRenderer();
+  if (renderer.empty()) GTEST_SKIP() << "rsvg-convert is not installed";
+  TempDir dir;
+  dir.write("output.txt", testsupport::kExampleOutput);
+  dir.write("loops.csv", plottest::kExampleLoops);
+  ASSERT_EQ(RunPlot(dir, {"--loops", "loops.csv"}).status, 0);
+  RunResult r = RunProgram({renderer, "-f", "png", "-o", "out.png", "output.svg"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  Image img;
+  ASSERT_EQ(DecodePng(dir.read("out.png"), img), "");
+  EXPECT_EQ(img.width, 960u);
+  EXPECT_EQ(img.height, 876u);
+  std::size_t scale = 0;  // between light yellow and dark brown, not the red markers
+  for (std::size_t i = 0; i + 2 < img.rgb.size(); i += 3) {
+    int R = img.rgb[i], G = img.rgb[i + 1], B = img.rgb[i + 2];
+    if (R > G + 30 && G > B + 20) ++scale;
+  }
+  EXPECT_GT(scale, 2000u);
 }
 
 // Formats a value in 15 columns the way the results are written (the exact

@@ -174,7 +174,8 @@ inline std::vector<std::vector<Pt>> Subpaths(std::string_view d) {
 }
 
 // A linear map value -> picture position read from the tick labels of one
-// axis ("x-tick" or "y-tick"): position = offset + scale * value.
+// axis ("x-tick" or "y-tick", after `prefix` for another plot area):
+// position = offset + scale * value.
 struct AxisMap {
   double offset = 0;
   double scale = 0;
@@ -184,8 +185,8 @@ struct AxisMap {
   double operator()(double v) const { return offset + scale * v; }
 };
 
-inline AxisMap ReadAxis(std::string_view svg, bool x_axis) {
-  const char* cls = x_axis ? "x-tick" : "y-tick";
+inline AxisMap ReadAxis(std::string_view svg, bool x_axis, const std::string& prefix = "") {
+  std::string cls = prefix + (x_axis ? "x-tick" : "y-tick");
   std::vector<std::string> tags = TagsOfClass(svg, cls);
   std::vector<std::string> texts = TextsOfClass(svg, cls);
   AxisMap m;

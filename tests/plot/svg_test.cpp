@@ -1,12 +1,14 @@
 // Tests of the SVG picture read as text: structure, the line through the
-// worked example's points, reversal markers, axes, notes.
+// worked example's points, reversal markers, axes, notes, the loop layer.
 #include "plot/svg.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
+#include "plot/example_loops.h"
 #include "plot/svg_inspect.h"
 #include "support/run.h"
 
@@ -175,6 +177,107 @@ TEST(RenderSvg, ThinnedLineSaysSo) {
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0], "line drawn through 2 of 1,001 points, every reversal kept");
   EXPECT_NE(svg.find(">Stress-strain history: 1,001 entries</text>"), std::string::npos);
+}
+
+LoopLayer ExampleLayer(std::size_t top) {
+  LoopLayer layer;
+  layer.top = top;
+  std::string error;
+  EXPECT_TRUE(ParseLoopsText(plottest::kExampleLoops, ExampleHistory(), layer.rows, error))
+      << error;
+  return layer;
+}
+
+TEST(RenderSvg, LoopLayerDrawsTheExamplesCyclesAndTheDamageSum) {
+  History h = ExampleHistory();
+  std::vector<Point> bb = ParseBackbone(testsupport::kExampleInput);
+  LoopLayer layer = ExampleLayer(10);
+  std::string svg = RenderSvg(h, bb, nullptr, &layer);
+  EXPECT_EQ(plottest::XmlProblem(svg), "");
+  EXPECT_NE(svg.find("viewBox=\"0 0 960 876\""), std::string::npos);
+
+  // Least damaging first, so that the most damaging lies on top.
+  std::vector<std::string> loops = plottest::TagsOfClass(svg, "loop");
+  ASSERT_EQ(loops.size(), 3u);
+  EXPECT_EQ(plottest::TextsOfClass(svg, "loop-label"),
+            (std::vector<std::string>{"3\u2013" "4", "1\u2013" "2", "2\u2013" "6"}));
+  EXPECT_EQ(plottest::Attr(loops[0], "stroke"), ScaleColour(0));
+  EXPECT_EQ(plottest::Attr(loops[2], "stroke"), ScaleColour(1));
+  EXPECT_EQ(plottest::Attr(loops[0], "stroke-dasharray"), "");  // closed
+  EXPECT_NE(plottest::Attr(loops[1], "stroke-dasharray"), "");  // half cycles
+  EXPECT_NE(plottest::Attr(loops[2], "stroke-dasharray"), "");
+
+  // The closed loop: up its branch from entry 3 to 4, back down past
+  // entry 5 and closed at entry 3.
+  plottest::AxisMap xm = plottest::ReadAxis(svg, true);
+  plottest::AxisMap ym = plottest::ReadAxis(svg, false);
+  auto outline = plottest::Subpaths(plottest::Attr(loops[0], "d"));
+  ASSERT_EQ(outline.size(), 1u);
+  const Pt want[] = {{-4, -160}, {0, 90}, {-3, -135}, {-4, -160}};
+  ASSERT_EQ(outline[0].size(), 4u);
+  for (std::size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_NEAR(outline[0][k].x, xm(want[k].x), 0.06);
+    EXPECT_NEAR(outline[0][k].y, ym(want[k].y), 0.06);
+  }
+
+  // The strip: all three damages enter at the last entry.
+  plottest::AxisMap sx = plottest::ReadAxis(svg, true, "strip-");
+  plottest::AxisMap sy = plottest::ReadAxis(svg, false, "strip-");
+  ASSERT_TRUE(sx.consistent && sy.consistent);
+  EXPECT_EQ(sy.lo, 0);
+  auto sum = plottest::TagsOfClass(svg, "damage-sum");
+  ASSERT_EQ(sum.size(), 1u);
+  auto steps = plottest::Subpaths(plottest::Attr(sum[0], "d"));
+  ASSERT_EQ(steps.size(), 1u);
+  const double total = 0.0004 + 0.004166666666666667 + 0.0125;
+  EXPECT_NEAR(steps[0].front().x, sx(1), 0.06);
+  EXPECT_NEAR(steps[0].front().y, sy(0), 0.06);
+  EXPECT_NEAR(steps[0].back().x, sx(6), 0.06);
+  EXPECT_NEAR(steps[0].back().y, sy(total), 0.06);
+  EXPECT_EQ(plottest::TextsOfClass(svg, "damage-total"), std::vector<std::string>{"D = 0.0171"});
+  EXPECT_EQ(plottest::TextsOfClass(svg, "legend-count"),
+            (std::vector<std::string>{"3 most damaging", "of 3 counted cycles"}));
+  EXPECT_EQ(plottest::TextsOfClass(svg, "legend-tick"),
+            (std::vector<std::string>{"0.0125", "0.0004"}));
+  EXPECT_EQ(plottest::TagsOfClass(svg, "legend-half").size(), 1u);
+
+  // The rest of the picture is as without the layer: every line of that
+  // picture but the one with the size is still there.
+  std::istringstream plain(RenderSvg(h, bb));
+  for (std::string line; std::getline(plain, line);) {
+    if (line.rfind("<svg ", 0) == 0) continue;
+    EXPECT_NE(svg.find(line + "\n"), std::string::npos) << line;
+  }
+}
+
+TEST(RenderSvg, LoopLayerSaysWhatItLeftOut) {
+  struct Case {
+    const char* name;
+    std::size_t top;
+    bool harmless;  // every damage set to 0
+    std::size_t loops;
+    std::vector<std::string> counts;
+    const char* total;
+  } cases[] = {
+      {"the most damaging only", 1, false, 1, {"1 most damaging", "of 3 counted cycles"},
+       "D = 0.0171"},
+      {"none asked for", 0, false, 0, {"no cycle drawn", "of 3 counted cycles"}, "D = 0.0171"},
+      {"no damage anywhere", 10, true, 0, {"no cycle with damage", "of 3 counted cycles"}, "D = 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopLayer layer = ExampleLayer(c.top);
+    if (c.harmless)
+      for (LoopRow& r : layer.rows) r.damage = 0;
+    std::string svg = RenderSvg(ExampleHistory(), {}, nullptr, &layer);
+    EXPECT_EQ(plottest::XmlProblem(svg), "");
+    EXPECT_EQ(plottest::TagsOfClass(svg, "loop").size(), c.loops);
+    EXPECT_EQ(plottest::TagsOfClass(svg, "legend-scale").size(), c.loops > 0 ? 1u : 0u);
+    EXPECT_EQ(plottest::TextsOfClass(svg, "legend-count"), c.counts);
+    EXPECT_EQ(plottest::TextsOfClass(svg, "damage-total"), std::vector<std::string>{c.total});
+    EXPECT_TRUE(plottest::ReadAxis(svg, false, "strip-").consistent);
+  }
 }
 
 }  // namespace
