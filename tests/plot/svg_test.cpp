@@ -260,8 +260,6 @@ TEST(RenderSvg, LoopLayerSaysWhatItLeftOut) {
     std::vector<std::string> counts;
     const char* total;
   } cases[] = {
-      {"the most damaging only", 1, false, 1, {"1 most damaging", "of 3 counted cycles"},
-       "D = 0.0171"},
       {"none asked for", 0, false, 0, {"no cycle drawn", "of 3 counted cycles"}, "D = 0.0171"},
       {"no damage anywhere", 10, true, 0, {"no cycle with damage", "of 3 counted cycles"}, "D = 0"},
   };
