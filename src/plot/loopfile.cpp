@@ -75,9 +75,8 @@ bool ParseEntry(std::string_view text, std::size_t& value) {
 // True when the strain in the loops file is the path's strain, as far as the
 // path's records show it.
 bool SameStrain(double in_file, double in_path) {
-  if (in_file == in_path) return true;
-  if (!std::isfinite(in_file) || !std::isfinite(in_path))
-    return std::isnan(in_file) && std::isnan(in_path);
+  if (in_file == in_path) return true;  // also the infinities
+  if (!std::isfinite(in_file) || !std::isfinite(in_path)) return false;
   return std::fabs(in_file - in_path) <=
          kStrainTolerance * std::max(std::fabs(in_file), std::fabs(in_path));
 }
@@ -107,8 +106,11 @@ std::string ParseRow(const std::array<std::string_view, kColumns>& cols, const H
     return "count is neither 1 with a closing entry nor 0.5 without";
   if (!(std::isfinite(row.damage) && row.damage >= 0))
     return "damage is not a finite number of at least 0";
+  // Where the path is NaN, its order of the two strains is undefined and
+  // there is nothing to compare.
   double eb = history.strain[row.b - 1];
   double ec = history.strain[row.c - 1];
+  if (std::isnan(eb) || std::isnan(ec)) return "";
   if (!SameStrain(values[kStrainMin], std::min(eb, ec)) ||
       !SameStrain(values[kStrainMax], std::max(eb, ec)))
     return "the strains are not those of entries " + std::to_string(row.b) + " and " +

@@ -32,7 +32,8 @@ struct LoopRow {
 // line when the header is missing, a row has another number of columns, a
 // column is not a number, an entry lies outside the path, the count is not
 // 1 (with a closing entry) or 0.5 (without), the damage is negative or not
-// finite, or a row's strains are not those of the path at b and c.
+// finite, or a row's strains are not those of the path at b and c (where the
+// path is not NaN).
 bool ParseLoopsText(std::string_view text, const History& history, std::vector<LoopRow>& rows,
                     std::string& error);
 

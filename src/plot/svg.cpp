@@ -364,6 +364,7 @@ std::string DamageSumPath(const std::vector<DamageStep>& steps, std::size_t entr
   std::vector<Point> pts{s.Map(1, 0)};
   for (const DamageStep& st : steps) {
     Point p = s.Map(static_cast<double>(st.entry), st.sum);
+    p.y = std::clamp(p.y, s.top, s.top + s.height);  // a sum that overflowed stays inside
     if (pts.size() >= 2 && std::fabs(p.x - pts.back().x) < 0.5) {
       pts.back().y = p.y;
       continue;
@@ -434,6 +435,7 @@ std::string Strip(const LoopLayer& layer, std::size_t entries, const std::vector
   Frame s{NiceAxis(1, static_cast<double>(std::max<std::size_t>(entries, 2)), kTargetTicks),
           total > 0 && std::isfinite(total) ? NiceAxis(0, total, 4) : Axis{0, 1, 0.5},
           kLeft, kStripTop, kStripW, kStripH};
+  if (s.x.step < 1) s.x = {std::floor(s.x.lo), std::ceil(s.x.hi), 1};  // whole entries only
   std::string out;
   AppendAxes(out, s, "strip-");
   out += DamageSumPath(steps, entries, s);
