@@ -802,6 +802,20 @@ int CheckUnit(UnitBlock* unit) {
   return 0;
 }
 
+// Whether the items take no element at all: arrays without elements only.
+// An empty list is not such a statement: it skips one record.
+bool TakesNoElement(const InItem* items) {
+  if (items->type == kTypeEnd) return false;
+  for (const InItem* item = items; item->type != kTypeEnd; ++item) {
+    if (item->rank == 0) return false;
+    bool empty = false;
+    for (int d = 0; d < item->rank && d < kMaxRank; ++d)
+      empty = empty || item->dims[d].upper < item->dims[d].lower;
+    if (!empty) return false;
+  }
+  return true;
+}
+
 // One statement on the held `unit`: the first record, then every item.
 // Returns 0 (also when a slash ended the list) or an error number; the unit
 // stays held either way.
@@ -813,6 +827,10 @@ int ReadHeld(UnitBlock* unit, const InItem* items) {
   st.unit = unit;
   st.work = t_work;
   st.record_flags = kRecNew;
+  // A statement that takes no element still needs a value to stand at: blank
+  // records up to the end of the file are an end of file, as for an empty
+  // file, and not a statement that succeeds without having read.
+  if (TakesNoElement(items)) return SkipToValue(st);
   for (const InItem* item = items; item->type != kTypeEnd; ++item) {
     err = item->rank == 0 ? ReadElement(st, item->type, item->base) : ReadArray(st, *item);
     if (err != 0) return err;

@@ -110,15 +110,20 @@ TEST(Driver, HugeCountEndsWithSizeOverflow) {
             "dravel: severe (179): Cannot allocate array - overflow on array size calculation.\r\n");
 }
 
+// A count of zero, written as such or as a null value (the integer keeps its
+// initial 0), gives the linear backbone of one segment.
 TEST(Driver, LinearBackboneWithCountZero) {
-  TempDir dir;
-  dir.write("input.txt", "0\n&PARAMETRE EY = 0 1, SY = 0 100 /\n");
-  dir.write("deformacia.txt", "0\n3\n-2\n");
-  auto r = RunHysteresis(dir.path());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(dir.read("output.txt"), Record(kZero, kZero) +
-                                        Record("   3.000000    ", "   300.0000    ") +
-                                        Record("  -2.000000    ", "  -200.0000    "));
+  for (const char* count : {"0", ",", "/", " , 7", "0.9"}) {
+    SCOPED_TRACE(count);
+    TempDir dir;
+    dir.write("input.txt", std::string(count) + "\n&PARAMETRE EY = 0 1, SY = 0 100 /\n");
+    dir.write("deformacia.txt", "0\n3\n-2\n");
+    auto r = RunHysteresis(dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("output.txt"), Record(kZero, kZero) +
+                                          Record("   3.000000    ", "   300.0000    ") +
+                                          Record("  -2.000000    ", "  -200.0000    "));
+  }
 }
 
 TEST(Driver, UnassignedBackbonePointsReadAsZero) {
@@ -133,14 +138,26 @@ TEST(Driver, UnassignedBackbonePointsReadAsZero) {
             Record(kZero, kZero) + Record("   4.000000    ", "   200.0000    "));
 }
 
-TEST(Driver, EmptyHistoryEndsWithEndOfFileOnUnitTwo) {
-  TempDir dir;
-  dir.write("input.txt", testsupport::kExampleInput);
-  auto r = RunHysteresis(dir.path(), {{"VELD_DISABLE_STACK_TRACE", "1"}});
-  EXPECT_EQ(r.status, 24);
-  EXPECT_EQ(r.err, "dravel: severe (24): end-of-file during read, unit 2, file " + dir.path() +
-                       "/deformacia.txt\r\n");
-  EXPECT_TRUE(dir.exists("deformacia.txt"));
+// A history without a value, empty or of blank records of any shape, ends
+// with end of file on unit 2 and leaves an old "output.txt" as it was.
+TEST(Driver, HistoryWithoutValuesEndsWithEndOfFileOnUnitTwo) {
+  const std::string kMissing = "(missing)";
+  const std::string histories[] = {kMissing, "", "\n", "   ", " \t \n\n\t\n", "\r\n\r\n",
+                                   "  \r\n\t\r\n \n", std::string(20000, '\n') + " \t\r\n"};
+  for (const std::string& history : histories) {
+    SCOPED_TRACE(testing::PrintToString(history.substr(0, 8)) + " of " + std::to_string(history.size()));
+    TempDir dir;
+    dir.write("input.txt", testsupport::kExampleInput);
+    dir.write("output.txt", "old\r\n");
+    if (history != kMissing) dir.write("deformacia.txt", history);
+    auto r = RunHysteresis(dir.path(), {{"VELD_DISABLE_STACK_TRACE", "1"}});
+    EXPECT_EQ(r.status, 24);
+    EXPECT_EQ(r.err, "dravel: severe (24): end-of-file during read, unit 2, file " + dir.path() +
+                         "/deformacia.txt\r\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(dir.read("output.txt"), "old\r\n");
+    EXPECT_TRUE(dir.exists("deformacia.txt"));
+  }
 }
 
 }  // namespace
