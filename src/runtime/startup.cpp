@@ -54,6 +54,7 @@ void StartRuntime() {
   InstallExceptionHandling();
   errno = 0;
   InstallConsoleEventHandling();
+  FillClosedStandardStreams();
   g_no_error_dialogs = Sys::EnvSwitch("VELD_NOERROR_DIALOGS");
   ClearFloatStatus();
   // The command-line words were taken by the initialiser, when it had them.

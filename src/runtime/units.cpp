@@ -403,6 +403,37 @@ int MapOpenError(int e) {
   }
 }
 
+// True when the regular file open on `fd` is also open on another connected
+// unit (same device and inode: a link, or the same name twice), or when
+// that cannot be told.
+bool OpenOnAnotherUnit(const UnitBlock* u, int fd) {
+  Sys::FileId mine;
+  bool identified = false;
+  bool shared = false;
+  // Identifies the new file at the first other connected unit only, so that
+  // a connection with no other unit makes no call.
+  auto compare = [&](const UnitBlock* v) {
+    if (!v || v == u || !(v->flags & kUnitConnected) || v->fd < 0 || shared) return;
+    if (!identified && Sys::IdentifyFile(fd, &mine) != 0) {
+      shared = true;
+      return;
+    }
+    identified = true;
+    Sys::FileId other;
+    if (!mine.regular) return;
+    if (Sys::IdentifyFile(v->fd, &other) != 0)
+      shared = true;
+    else if (other.device == mine.device && other.inode == mine.inode)
+      shared = true;
+  };
+  TableGuard guard;
+  for (auto& slot : g_direct) compare(slot.load(std::memory_order_relaxed));
+  for (UnitBlock* head : g_buckets)
+    for (UnitBlock* v = head; v; v = v->next) compare(v);
+  for (UnitBlock* v = g_private; v; v = v->next) compare(v);
+  return shared;
+}
+
 // Opens the unit's resolved name for the request, with the read-only retry
 // when ACTION was not given. Returns 0 or the mapped error number.
 int OpenFile(UnitBlock* u, const ConnectRequest& r) {
@@ -426,6 +457,13 @@ int OpenFile(UnitBlock* u, const ConnectRequest& r) {
   int e = Sys::Open(u->name, mode, &fd);
   if ((e == EACCES || e == EPERM || e == EROFS) && r.action == 0) {
     e = Sys::Open(u->name, (mode & ~static_cast<unsigned>(Sys::kOpenWrite)) | Sys::kOpenRead, &fd);
+    if (e == 0) u->flags |= kUnitReadOnly;
+  } else if (e == 0 && r.action == 0 && OpenOnAnotherUnit(u, fd)) {
+    // Writing would destroy what another unit reads (or writes): the file
+    // is taken for reading only, so the first record written fails with 47.
+    Sys::Close(fd);
+    fd = -1;
+    e = Sys::Open(u->name, Sys::kOpenRead, &fd);
     if (e == 0) u->flags |= kUnitReadOnly;
   }
   if (e != 0) {
@@ -926,6 +964,17 @@ void CreatePreconnectedUnits() {
     if (!u) continue;
     u->flags |= kUnitPreconnected;
     if ((n == 0 || n == 5 || n == 6) && UnitEnv::UnitFileName(n)) u->flags |= kUnitEnvNamed;
+  }
+}
+
+void FillClosedStandardStreams() {
+  // The preconnected unit each descriptor stands for: 5 input, 6 output, 0 error.
+  static const int kStreamUnit[3] = {5, 6, 0};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (Sys::FillIfClosed(fd) != 0) {
+      ReportMessage(kErrOpen, {kStreamUnit[fd], Sys::kNullDevice});
+      return;
+    }
   }
 }
 

@@ -152,6 +152,11 @@ bool ClearUnitsConnected();
 // Start-up: creates the preconnected entries -4, -3, -2, -1, 0, 5, 6.
 void CreatePreconnectedUnits();
 
+// Start-up, before any file is connected: opens the null device on each of
+// descriptors 0, 1 and 2 that is not open, so that no file a unit opens can
+// become a standard stream. A failure ends the run with 30.
+void FillClosedStandardStreams();
+
 // Start-up: reads the size variables of the environment once.
 void ReadUnitSizeVariables();
 

@@ -3,6 +3,7 @@
 // and the status of its message (or succeed, for an interrupted call that is
 // retried), and "output.txt" must hold whole records of the right output.
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,35 @@ TEST(FaultsRead, FailedReadOfTheHistoryEndsTheCountWith39) {
     EXPECT_EQ(r.status, 39) << r.err;
     EXPECT_NE(r.err.find("unit 2, file " + dir.file("deformacia.txt")), std::string::npos) << r.err;
     EXPECT_EQ(dir.read("output.txt"), "");
+  }
+}
+
+// A closed standard descriptor whose null device cannot be opened ends the
+// run before any file is connected: no file takes the descriptor's place.
+TEST(FaultsStart, NullDeviceThatCannotBeOpenedEndsWith30) {
+  struct Case {
+    int fd;
+    const char* unit;  // the preconnected unit of the descriptor
+  };
+  for (const Case c : {Case{0, "5"}, Case{1, "6"}, Case{2, "0"}}) {
+    SCOPED_TRACE(c.fd);
+    TempDir dir;
+    PrepareJob(dir);
+    const int fd = c.fd;
+    auto r = RunInChild(dir.path(), [fd] {
+      ::close(fd);
+      Sys::SetFault(1, EMFILE, Sys::kCallOpen);
+      return ProcessMain();
+    }, kQuiet);
+    EXPECT_EQ(r.status, 30) << r.err;
+    if (c.fd != 2) {
+      EXPECT_EQ(r.err, std::string("dravel: severe (30): open failure, unit ") +
+                           c.unit + ", file /dev/null\r\n");
+    }
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(dir.read("input.txt"), testsupport::kExampleInput);
+    EXPECT_EQ(dir.read("deformacia.txt"), testsupport::kExampleHistory);
+    EXPECT_FALSE(dir.exists("output.txt"));
   }
 }
 

@@ -68,3 +68,43 @@ TEST(StartupE2E, SubnormalResultsFlushButSubnormalInputsStay) {
 }
 
 }  // namespace
+
+// A standard stream closed by the caller is reopened on the null device
+// before any file is connected, so no data file can take its descriptor.
+// Every file must then be byte for byte what a run with open streams leaves.
+struct ClosedStreamCase {
+  const char* name;
+  const char* redirection;
+  const char* history;  // "" for a history that ends the run with 24
+  int status;
+};
+
+TEST(StartupE2E, ClosedStandardStreamsNeverReachAFile) {
+  const ClosedStreamCase cases[] = {
+      {"input closed", "<&-", testsupport::kExampleHistory, 0},
+      {"output closed", ">&-", testsupport::kExampleHistory, 0},
+      {"error closed", "2>&-", testsupport::kExampleHistory, 0},
+      {"all closed", "<&- >&- 2>&-", testsupport::kExampleHistory, 0},
+      {"error closed, failing run", "2>&-", "", 24},
+      {"output and error closed, failing run", ">&- 2>&-", "", 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir open_dir, closed_dir;
+    for (const TempDir* d : {&open_dir, &closed_dir}) {
+      d->write("input.txt", testsupport::kExampleInput);
+      d->write("deformacia.txt", c.history);
+      d->write("output.txt", "old\r\n");
+    }
+    const testsupport::Env quiet = {{"VELD_DISABLE_STACK_TRACE", "1"}};
+    auto open = RunHysteresis(open_dir.path(), quiet);
+    auto closed = testsupport::RunProgram(
+        {"/bin/sh", "-c", std::string("exec \"$0\" ") + c.redirection, HYSTERESIS_BINARY},
+        closed_dir.path(), quiet);
+    EXPECT_EQ(open.status, c.status) << open.err;
+    EXPECT_EQ(closed.status, c.status) << closed.err;
+    EXPECT_FALSE(closed.signaled);
+    for (const char* f : {"input.txt", "deformacia.txt", "output.txt"})
+      EXPECT_EQ(closed_dir.read(f), open_dir.read(f)) << f;
+  }
+}

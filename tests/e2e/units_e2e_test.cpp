@@ -246,6 +246,70 @@ TEST(UnitsE2E, OutputToAFullDeviceFailsWith38) {
       << r.err;
 }
 
+// A write that fails while the character item "sekund" starts a new record
+// (the line width of RECL 30 holds the label and the time, not the unit)
+// ends the run with 38 at once, with one diagnostic.
+TEST(UnitsE2E, FailedWriteWhileAWordStartsANewRecordEndsWith38) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  TempDir dir;
+  WriteExample(dir);
+  RunResult r = RunHysteresis(dir.path(), {{"VELD_FMT_RECL", "30"},
+                                           {"VELD_PRINT", "/dev/full"},
+                                           {"VELD_DISABLE_STACK_TRACE", "1"}});
+  EXPECT_EQ(38, r.status);
+  const std::string severe = Severe(38, "error during write, unit -1, file /dev/full") + "\n";
+  ASSERT_GE(r.err.size(), severe.size()) << r.err;
+  EXPECT_EQ(severe, r.err.substr(r.err.size() - severe.size()));
+  EXPECT_EQ(r.err.find("severe"), r.err.rfind("severe")) << r.err;
+  EXPECT_EQ(kExampleOutput, dir.read("output.txt"));
+}
+
+// A unit that would write to a file another unit of the run has open is
+// connected read-only: its first record fails with 47 and no input changes.
+struct AliasCase {
+  const char* name;
+  const char* link_target;  // output.txt is made a link to this file, or null
+  bool hard;
+  const char* print;        // VELD_PRINT, or null
+  int unit;                 // the unit refused
+  const char* file;         // the file its diagnostic names
+};
+
+TEST(UnitsE2E, WritingToAFileThatIsAlsoAnInputFailsWith47) {
+  const AliasCase cases[] = {
+      {"output a symbolic link to the input", "input.txt", false, nullptr, 3, "output.txt"},
+      {"output a symbolic link to the history", "deformacia.txt", false, nullptr, 3, "output.txt"},
+      {"output a hard link to the input", "input.txt", true, nullptr, 3, "output.txt"},
+      {"output a hard link to the history", "deformacia.txt", true, nullptr, 3, "output.txt"},
+      {"console record to the input", nullptr, false, "input.txt", -1, "input.txt"},
+      {"console record to the history", nullptr, false, "deformacia.txt", -1, "deformacia.txt"},
+      {"console record to the output", nullptr, false, "output.txt", -1, "output.txt"},
+  };
+  for (const AliasCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteExample(dir);
+    const std::string output = dir.file("output.txt");
+    if (c.link_target) {
+      const int made = c.hard ? ::link(dir.file(c.link_target).c_str(), output.c_str())
+                              : ::symlink(c.link_target, output.c_str());
+      ASSERT_EQ(0, made);
+    }
+    testsupport::Env env = {{"VELD_DISABLE_STACK_TRACE", "1"}};
+    if (c.print) env.push_back({"VELD_PRINT", c.print});
+    RunResult r = RunHysteresis(dir.path(), env);
+    EXPECT_EQ(47, r.status);
+    EXPECT_EQ(Severe(47, "write to READONLY file, unit " + std::to_string(c.unit) + ", file " +
+                             dir.file(c.file)) + "\n",
+              r.err);
+    EXPECT_EQ(kExampleInput, dir.read("input.txt"));
+    EXPECT_EQ(kExampleHistory, dir.read("deformacia.txt"));
+    if (!c.link_target) {
+      EXPECT_EQ(kExampleOutput, dir.read("output.txt"));
+    }
+  }
+}
+
 // Runs the program as an unprivileged user (root ignores file modes).
 // Returns false when that is not possible here.
 bool RunUnprivileged(const TempDir& dir, RunResult* r) {

@@ -426,6 +426,27 @@ TEST(GroupReader, ArbitraryBytes) {
 
 // Objects of rank 2 fill in storage order; a 32-bit integer scalar takes
 // integer text and truncates decimal text.
+// Z and z are the ends of the letter range: group and object names holding
+// them are matched in either case.
+TEST(GroupReader, NamesWithZAreMatched) {
+  const char* const texts[] = {
+      "&ZONEZ ZZ = 1 2, AZ = 3 /\n",
+      "&zonez zz=1 2 az=3 /\n",
+      "&ZoneZ zZ = 1 2 Az = 3 &end\n",
+      "&ZONE ZZ = 9 /\n&ZONEZ ZZ = 1 2, AZ = 3 /\n",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    Outcome out;
+    const GroupObject objects[] = {RealArray("ZZ", out.ey.data(), 2),
+                                   RealArray("AZ", out.sy.data(), 2)};
+    const GroupDescriptor group{"ZONEZ", 5, objects, 2};
+    EXPECT_EQ(ReadFrom(text, group, nullptr), 0);
+    EXPECT_EQ(out.ey, Fill({1, 2}));
+    EXPECT_EQ(out.sy, Fill({3}));
+  }
+}
+
 TEST(GroupReader, OtherShapesAndTypes) {
   struct ShapeCase {
     const char* name;

@@ -160,6 +160,54 @@ int KindOf(int fd, FileKind* kind) {
   return 0;
 }
 
+int IdentifyFile(int fd, FileId* id) {
+  struct stat st;
+  for (;;) {
+    int e = CheckFault(kCallStat);
+    if (e == 0) {
+      if (::fstat(fd, &st) == 0) break;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+    RunInterruptHook();
+  }
+  id->device = static_cast<uint64_t>(st.st_dev);
+  id->inode = static_cast<uint64_t>(st.st_ino);
+  id->regular = S_ISREG(st.st_mode);
+  return 0;
+}
+
+int FillIfClosed(int fd) {
+  for (;;) {
+    int e = CheckFault(kCallStat);
+    if (e == 0) {
+      if (::fcntl(fd, F_GETFD) != -1) return 0;
+      e = errno;
+    }
+    if (e == EBADF) break;
+    if (e != EINTR) return 0;  // not known to be closed: left alone
+    RunInterruptHook();
+  }
+  // Not close-on-exec: it stands for a standard stream. The lowest free
+  // descriptor is taken, which is `fd` when the lower ones are open.
+  int got = -1;
+  for (;;) {
+    int e = CheckFault(kCallOpen);
+    if (e == 0) {
+      got = ::open(kNullDevice, fd == 0 ? O_RDONLY : O_WRONLY);
+      if (got >= 0) break;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+    RunInterruptHook();
+  }
+  if (got == fd) return 0;
+  int e = CheckFault(kCallOther);
+  if (e == 0 && ::dup2(got, fd) != fd) e = errno;
+  ::close(got);
+  return e;
+}
+
 int CurrentDirectory(char* buf, size_t size) {
   for (;;) {
     int e = CheckFault(kCallOther);

@@ -43,6 +43,22 @@ int Remove(const char* path);
 // Classifies the descriptor (regular file, character device, other).
 int KindOf(int fd, FileKind* kind);
 
+// What makes two descriptors the same file: the device and the inode.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool regular = false;  // an ordinary disk file
+};
+int IdentifyFile(int fd, FileId* id);
+
+// The device that discards what is written and reads as empty.
+inline constexpr char kNullDevice[] = "/dev/null";
+
+// Puts the null device on descriptor `fd` (read for 0, write for any other)
+// when `fd` is not open; an open descriptor is left as it is, and so is one
+// whose state the system does not tell. Returns 0 or the error of the open.
+int FillIfClosed(int fd);
+
 // The current directory into buf (NUL-terminated).
 int CurrentDirectory(char* buf, size_t size);
 
