@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "app/process.h"
@@ -318,15 +319,23 @@ bool RunUnprivileged(const TempDir& dir, RunResult* r) {
   for (const char* p : kSetpriv)
     if (::access(p, X_OK) == 0) setpriv = p;
   if (setpriv.empty()) return false;
+  // The build tree may lie where that user cannot go (under /root, say): run
+  // a copy of the program from a directory anyone can enter.
+  TempDir bin;
+  const std::string program = bin.file("hysteresis");
+  std::error_code ec;
+  std::filesystem::copy_file(HYSTERESIS_BINARY, program, ec);
+  if (ec || ::chmod(bin.path().c_str(), 0755) != 0 || ::chmod(program.c_str(), 0755) != 0)
+    return false;
   const std::vector<std::string> prefix = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
   // The program and the directory must be reachable by that user.
   std::vector<std::string> probe = prefix;
-  for (const char* a : {"/bin/sh", "-c", "test -x \"$0\" && cd \"$1\"", HYSTERESIS_BINARY})
+  for (const std::string& a : {std::string("/bin/sh"), std::string("-c"),
+                               std::string("test -x \"$0\" && cd \"$1\""), program, dir.path()})
     probe.push_back(a);
-  probe.push_back(dir.path());
   if (testsupport::RunProgram(probe, dir.path()).status != 0) return false;
   std::vector<std::string> run = prefix;
-  run.push_back(HYSTERESIS_BINARY);
+  run.push_back(program);
   *r = testsupport::RunProgram(run, dir.path());
   return true;
 }
