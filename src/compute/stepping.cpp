@@ -76,24 +76,24 @@ inline int32_t Advance(const Tables& t, PendingStrains& p, int32_t k, int32_t n,
   return k;
 }
 
-// One step (see StepOnce), with the segment index kept in a register while
-// it moves along the branch. With `lazy` set the reversals leave the strains
-// of the new branch pending; `pending` is empty otherwise.
-inline void Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, const float* DEF,
-                 float* SIG, int64_t g) {
-  const float e = DEF[g];
-  if (s.VIRGIN && StepElastic(t, s, e, &SIG[g])) return;
+// One step (see StepOnce): the stress at strain e after the entry (before,
+// sig_before), with the segment index kept in a register while it moves
+// along the branch. With `lazy` set the reversals leave the strains of the
+// new branch pending; `pending` is empty otherwise.
+inline float Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, float e,
+                  float before, float sig_before) {
+  float elastic;
+  if (s.VIRGIN && StepElastic(t, s, e, &elastic)) return elastic;
 
-  const float before = DEF[g - 1];
   s.DE = e - before;
   if (s.DE < 0.0f && s.DIR == 1) {
     t.EREV = before;
-    if (lazy) ReverseDownLazy(t, pending, SIG[g - 1]); else ReverseDown(t, SIG[g - 1]);
+    if (lazy) ReverseDownLazy(t, pending, sig_before); else ReverseDown(t, sig_before);
     t.K = 0;
     s.DIR = -1;
   } else if (s.DE > 0.0f && s.DIR == -1) {
     t.EREV = before;
-    if (lazy) ReverseUpLazy(t, pending, SIG[g - 1]); else ReverseUp(t, SIG[g - 1]);
+    if (lazy) ReverseUpLazy(t, pending, sig_before); else ReverseUp(t, sig_before);
     t.K = 0;
     s.DIR = 1;
   }
@@ -105,19 +105,28 @@ inline void Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, cons
   if (s.DIR == 1) {
     k = Advance<true>(t, pending.up, k, n, e);
     t.K = k;
-    SIG[g] = StressOn(t.ET, k, e, t.EYP, t.SYP);
-  } else {
-    k = Advance<false>(t, pending.down, k, n, e);
-    t.K = k;
-    SIG[g] = StressOn(t.ET, k, e, t.EYN, t.SYN);
+    return StressOn(t.ET, k, e, t.EYP, t.SYP);
   }
+  k = Advance<false>(t, pending.down, k, n, e);
+  t.K = k;
+  return StressOn(t.ET, k, e, t.EYN, t.SYN);
 }
 
 }  // namespace
 
 void StepOnce(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g) {
   LazyBranches none;
-  Step(t, s, false, none, DEF, SIG, g);
+  SIG[g] = Step(t, s, false, none, DEF[g], DEF[g - 1], SIG[g - 1]);
+}
+
+void StepPiece(Tables& t, StepState& s, LazyBranches& pending, bool lazy, float before,
+               float sig_before, const float* def, float* sig, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) {
+    const float e = def[i];
+    sig_before = Step(t, s, lazy, pending, e, before, sig_before);
+    sig[i] = sig_before;
+    before = e;
+  }
 }
 
 void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M) {
@@ -133,7 +142,7 @@ void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t 
     StartLazy(t, pending);
   }
   const bool lazy = storage != nullptr;
-  for (int64_t g = 1; g <= M; ++g) Step(t, s, lazy, pending, DEF, SIG, g);
+  StepPiece(t, s, pending, lazy, DEF[0], SIG[0], DEF + 1, SIG + 1, M);
   if (!lazy) return;
   CompleteBranches(t, pending);
   Sys::Release(storage);
