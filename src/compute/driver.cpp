@@ -103,7 +103,7 @@ void WriteTime(float seconds) {
 }  // namespace
 
 void RunProgram() {
-  SetFloatControl(3);
+  SetFloatControl(kComputeFloatRequest);
   SetFlushToZero();
   SetLockingMode(2);
 

@@ -119,14 +119,18 @@ void StepOnce(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g) 
   SIG[g] = Step(t, s, false, none, DEF[g], DEF[g - 1], SIG[g - 1]);
 }
 
-void StepPiece(Tables& t, StepState& s, LazyBranches& pending, bool lazy, float before,
-               float sig_before, const float* def, float* sig, int64_t count) {
+void StepPiece(Tables& t, StepState& s, LazyBranches& pending, bool lazy, float& before,
+               float& sig_before, const float* def, float* sig, int64_t count) {
+  float e_last = before;
+  float sig_last = sig_before;
   for (int64_t i = 0; i < count; ++i) {
     const float e = def[i];
-    sig_before = Step(t, s, lazy, pending, e, before, sig_before);
-    sig[i] = sig_before;
-    before = e;
+    sig_last = Step(t, s, lazy, pending, e, e_last, sig_last);
+    sig[i] = sig_last;
+    e_last = e;
   }
+  before = e_last;
+  sig_before = sig_last;
 }
 
 void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M) {
@@ -142,7 +146,9 @@ void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t 
     StartLazy(t, pending);
   }
   const bool lazy = storage != nullptr;
-  StepPiece(t, s, pending, lazy, DEF[0], SIG[0], DEF + 1, SIG + 1, M);
+  float before = DEF[0];
+  float sig_before = SIG[0];
+  StepPiece(t, s, pending, lazy, before, sig_before, DEF + 1, SIG + 1, M);
   if (!lazy) return;
   CompleteBranches(t, pending);
   Sys::Release(storage);
