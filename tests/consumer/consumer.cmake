@@ -1,7 +1,7 @@
 # Installs the built project into a fresh prefix and uses it from outside as
 # a user would: examples/embed-c through find_package, the same program
 # against the static archive and through pkg-config, and the Python module
-# from the prefix's Python path.
+# and examples/python from the prefix's Python path.
 #   cmake -DBUILD=... -DSOURCE=... -DWORK=... -DPYTHON=... -DPYTHON_DIR=... -DLIBDIR=... -P consumer.cmake
 set(expected "0 0\n4 160\n-4 -160\n0 90\n-3 -135\n-5 -170\n")
 set(prefix ${WORK}/prefix)
@@ -48,4 +48,10 @@ if(PYTHON)
   unset(ENV{HYSTERESIS_LIBRARY})
   run(${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/installed_module.py ${prefix})
   expect("the installed Python module")
+  execute_process(COMMAND ${PYTHON} ${SOURCE}/examples/python/loops_and_life.py
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT out MATCHES "closed loops")
+    message(FATAL_ERROR "examples/python failed (${status}):\n${out}\n${err}")
+  endif()
 endif()
