@@ -2,8 +2,8 @@
 the fatigue life, through the shared library libhysteresis (ctypes).
 
     import hysteresis
-    path = hysteresis.stress([0, 1, 3, 6], [0, 100, 150, 180], [0, 4, -4, 0, -3, -5])
-    print(hysteresis.life(hysteresis.loops(strain, path), E=206000, SF=1000, B=-0.1, EF=0.5, C=-0.6))
+    stress = hysteresis.stress(ey, sy, strain)    # ey, sy: the backbone's points
+    life = hysteresis.life(hysteresis.loops(strain, stress), E=206000, SF=1000, B=-0.1, EF=0.5, C=-0.6)
 
 Strains and backbones may be lists (or any sequence of numbers),
 array.array('f') or, when numpy is installed, numpy arrays; a float32 array
