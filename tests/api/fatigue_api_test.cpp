@@ -38,7 +38,7 @@ bool Same(const hys_loop& a, const hys_loop& b) {
          a.c.stress == b.c.stress && a.closing_entry == b.closing_entry && a.count == b.count;
 }
 
-TEST(Counter, PiecesGiveTheLoopsOfTheWholeAndTheDamageAddsUp) {
+TEST(Counter, PiecesGiveTheLoopsOfTheWhole) {
   const float ey[] = {0, 0.002f, 0.004f, 0.008f}, sy[] = {0, 200, 260, 300};
   std::mt19937 rng(7);
   std::normal_distribution<float> noise(0.0f, 0.003f);
@@ -54,18 +54,6 @@ TEST(Counter, PiecesGiveTheLoopsOfTheWholeAndTheDamageAddsUp) {
       ASSERT_EQ(cut.size(), whole.size());
       for (size_t i = 0; i < cut.size(); ++i) ASSERT_TRUE(Same(cut[i], whole[i])) << i;
     }
-  }
-  const hys_material steel{206000, 1000, -0.1, 0.5, -0.6};
-  const std::vector<hys_loop> loops = Count(strain, stress, 4096, HYS_RESIDUE_HALF_CYCLES);
-  for (const hys_loop& loop : loops) {
-    hys_damage d;
-    ASSERT_EQ(hys_assess_loop(&steel, HYS_PARAMETER_SWT, &loop, &d), HYS_OK);
-    double cycles = 0.0;
-    ASSERT_EQ(hys_cycles_to_failure(&steel, HYS_PARAMETER_SWT, d.strain_amplitude, d.max_stress,
-                                    d.mean_stress, &cycles),
-              HYS_OK);
-    EXPECT_EQ(cycles, d.cycles);
-    EXPECT_EQ(d.damage, loop.count / d.cycles);
   }
 }
 
