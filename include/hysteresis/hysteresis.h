@@ -51,9 +51,10 @@ enum hys_status {
   /* SY falls somewhere, or SY(1) is not above 0 (no elastic range). A flat
    * segment (a yield plateau) after the first one is accepted. */
   HYS_E_STRESS_ORDER = 6,
-  /* A segment slope is infinite in single precision (a strain step too
-   * small for its stress step), or twice an EY or SY value overflows: the
-   * branches of a reversal could not be formed. */
+  /* A segment slope is infinite or NaN in single precision (a strain step
+   * that flushes to zero), the first slope is not above 0, or twice the
+   * last EY or SY overflows: the branches of a reversal could not be
+   * formed. */
   HYS_E_RANGE = 7,
   /* Memory for the tables could not be had. */
   HYS_E_MEMORY = 8,
@@ -84,8 +85,9 @@ typedef struct hys_stepper hys_stepper;
  * stresses sy[0..n+1] (both copied), with its slopes computed as the program
  * computes them. Refused (see the statuses): a null pointer, n < 0, a value
  * that is not finite, EY(0) or SY(0) not zero, EY not strictly increasing,
- * SY falling or SY(1) <= 0, an infinite slope or an overflow of twice a
- * value. n = 0 is a one-segment (linear) backbone. */
+ * SY falling or SY(1) <= 0, a slope out of range or an overflow of twice a
+ * value. n = 0 is a one-segment (linear) backbone; flat segments after the
+ * first (yield plateaus) are accepted. */
 HYS_API int hys_backbone_create(int32_t n, const float* ey, const float* sy, hys_backbone** out);
 
 /* Drops the caller's reference; the backbone is freed when no stepper holds
