@@ -24,7 +24,7 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix})
 
-run(${CMAKE_COMMAND} -S ${SOURCE}/examples/embed-c -B ${WORK}/embed -G Ninja
+run(${CMAKE_COMMAND} -S ${SOURCE}/examples/embed-c -B ${WORK}/embed
     -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK}/embed)
 run(${WORK}/embed/embed-c)
