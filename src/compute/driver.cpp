@@ -22,16 +22,10 @@ ProgramState g_program;
 
 namespace {
 
-constexpr int kUnitInput = 1;
-constexpr int kUnitHistory = 2;
-constexpr int kUnitOutput = 3;
+constexpr int kUnitInput = kUnitBackbone;
+constexpr int kUnitOutput = kUnitResults;
 constexpr int kUnitConsole = -1;
 constexpr int kMsgConversion = 64;
-
-// Connects `unit` to `name` with status UNKNOWN and every other default.
-void Connect(int unit, const char* name) {
-  ConnectNamedFile(unit, 0, name, static_cast<int32_t>(std::strlen(name)));
-}
 
 // Reads N from the first record of unit 1 that holds a value. A negative N
 // cannot describe a backbone and is refused as a conversion error.
@@ -102,28 +96,32 @@ void WriteTime(float seconds) {
 
 }  // namespace
 
-void RunProgram() {
+void PrepareRun() {
   SetFloatControl(kComputeFloatRequest);
   SetFlushToZero();
   SetLockingMode(2);
+}
 
-  Connect(kUnitInput, "input.txt");
-  Connect(kUnitHistory, "deformacia.txt");
-  Connect(kUnitOutput, "output.txt");
+void ConnectJobFile(int unit, const char* name) {
+  ConnectNamedFile(unit, 0, name, static_cast<int32_t>(std::strlen(name)));
+}
 
-  Tables& t = g_program.tables;
+void ReadBackboneInput(Tables& t) {
   t.N = ReadCount();
   CreateTables(t);
   ReadBackbone(t);
+}
 
+int64_t ReadStrainHistory(ProgramState& state) {
   const int64_t m = CountHistory();
-  float* def = g_program.DEF = CreateRealArray(m + 1);
-  float* sig = g_program.SIG = CreateRealArray(m + 1);
+  state.DEF = CreateRealArray(m + 1);
+  state.SIG = CreateRealArray(m + 1);
   RewindUnit(kUnitHistory, 0);
-  ReadHistory(def, m);
+  ReadHistory(state.DEF, m);
+  return m;
+}
 
-  float t1 = 0.0f;
-  ProcessorTime(&t1);
+void ComputePath(Tables& t, float* def, float* sig, int64_t m) {
   StepState s;
   if (m >= 0) {
     def[0] = 0.0f;
@@ -133,8 +131,23 @@ void RunProgram() {
   InitBranches(t);
   ComputeSlopes(t);
   StepHistory(t, s, def, sig, m);
+}
 
-  WriteResults(def, sig, m);
+void RunProgram() {
+  PrepareRun();
+  ConnectJobFile(kUnitInput, "input.txt");
+  ConnectJobFile(kUnitHistory, "deformacia.txt");
+  ConnectJobFile(kUnitOutput, "output.txt");
+
+  Tables& t = g_program.tables;
+  ReadBackboneInput(t);
+  const int64_t m = ReadStrainHistory(g_program);
+
+  float t1 = 0.0f;
+  ProcessorTime(&t1);
+  ComputePath(t, g_program.DEF, g_program.SIG, m);
+
+  WriteResults(g_program.DEF, g_program.SIG, m);
   float t2 = 0.0f;
   ProcessorTime(&t2);
   WriteTime(t2 - t1);
