@@ -8,6 +8,7 @@ enum ItemType : uint8_t {
   kTypeEnd = 1,
   kTypeInt32 = 9,
   kTypeReal4 = 26,
+  kTypeReal8 = 28,  // double precision: only the group reader takes it
   kTypeChar = 56,
 };
 

@@ -102,6 +102,7 @@ struct Reader {
 // A converted value for one element type.
 union Element {
   float real;
+  double real8;
   int32_t integer;
 };
 
@@ -205,7 +206,8 @@ void Store(const Target& t, const Element& value) {
   const GroupObject& o = *t.object;
   int64_t offset = 0;
   for (int d = 0; d < o.rank; ++d) offset += (t.index[d] - o.lower[d]) * o.stride[d];
-  std::memcpy(static_cast<char*>(o.storage) + offset, &value, 4);
+  const size_t size = o.type == kTypeReal8 ? sizeof value.real8 : 4;
+  std::memcpy(static_cast<char*>(o.storage) + offset, &value, size);
 }
 
 // Converts the value for `type`. Returns 0 or 17 (text the conversion
@@ -214,9 +216,13 @@ void Store(const Target& t, const Element& value) {
 // the reader does not convert), reported only when an element is reached.
 int Convert(const Token& tok, uint8_t type, Element* out, int* refused) {
   *refused = 0;
-  if (tok.form != kValueNumber || (type != kTypeReal4 && type != kTypeInt32)) {
+  if (tok.form != kValueNumber || (type != kTypeReal4 && type != kTypeReal8 && type != kTypeInt32)) {
     *refused = kErrConversion;
     return 0;
+  }
+  if (type == kTypeReal8) {
+    const int rc = TextToDouble(tok.text, tok.length, 0, 0, kListRealOptions, &out->real8);
+    return rc == kRealOk ? 0 : kErrSyntax;
   }
   if (type == kTypeReal4) {
     const int rc = TextToSingle(tok.text, tok.length, 0, 0, kListRealOptions, &out->real);
@@ -385,6 +391,16 @@ GroupObject RealArrayObject(const char* name, float* storage, int32_t lower, int
   o.lower[0] = lower;
   o.upper[0] = upper;
   o.stride[0] = sizeof(float);
+  o.storage = storage;
+  return o;
+}
+
+GroupObject DoubleScalarObject(const char* name, double* storage) {
+  GroupObject o{};
+  o.name = name;
+  o.name_len = static_cast<int32_t>(std::strlen(name));
+  o.type = kTypeReal8;
+  o.rank = 0;
   o.storage = storage;
   return o;
 }

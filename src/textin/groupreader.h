@@ -28,6 +28,9 @@ struct GroupDescriptor {
 // A single-precision array object `name` with the indices lower..upper.
 GroupObject RealArrayObject(const char* name, float* storage, int32_t lower, int32_t upper);
 
+// A double-precision scalar object `name`.
+GroupObject DoubleScalarObject(const char* name, double* storage);
+
 namespace GroupReader {
 
 // Reads group `group` from `unit`. Returns 0; with kErrStatusWanted or
@@ -36,7 +39,7 @@ namespace GroupReader {
 // conversion refuses, a name or value over 2,000 characters, a record that
 // cannot be read inside the group), 18 too many values, 19 unknown object or
 // bad subscripts, 24 end of file, 64 a quoted string or logical value for a
-// number (objects of types other than 9 and 26 take no values: 64), 41 no
+// number (objects of types other than 9, 26 and 28 take no values: 64), 41 no
 // token buffer. After the first record every failure carries the line and
 // position for the diagnostic.
 int read(int unit, unsigned flags, const GroupDescriptor& group);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "runtime/platform/fault.h"
@@ -206,6 +207,37 @@ int FillIfClosed(int fd) {
   if (e == 0 && ::dup2(got, fd) != fd) e = errno;
   ::close(got);
   return e;
+}
+
+int Identity(const char* path, uint64_t* device, uint64_t* inode) {
+  struct stat st;
+  for (;;) {
+    int e = CheckFault(kCallStat);
+    if (e == 0) {
+      if (::stat(path, &st) == 0) {
+        *device = static_cast<uint64_t>(st.st_dev);
+        *inode = static_cast<uint64_t>(st.st_ino);
+        return 0;
+      }
+      e = errno;
+    }
+    if (e != EINTR) return e;
+    RunInterruptHook();
+  }
+}
+
+bool IsTerminal(int fd) { return CheckFault(kCallOther) == 0 && ::isatty(fd) == 1; }
+
+int Rename(const char* from, const char* to) {
+  for (;;) {
+    int e = CheckFault(kCallOther);
+    if (e == 0) {
+      if (::rename(from, to) == 0) return 0;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+    RunInterruptHook();
+  }
 }
 
 int CurrentDirectory(char* buf, size_t size) {

@@ -59,6 +59,16 @@ inline constexpr char kNullDevice[] = "/dev/null";
 // whose state the system does not tell. Returns 0 or the error of the open.
 int FillIfClosed(int fd);
 
+// The device and inode of the file at `path` (links followed), which tell
+// whether two names reach the same file.
+int Identity(const char* path, uint64_t* device, uint64_t* inode);
+
+// True when the descriptor is a terminal.
+bool IsTerminal(int fd);
+
+// Renames `from` to `to`, replacing `to` atomically.
+int Rename(const char* from, const char* to);
+
 // The current directory into buf (NUL-terminated).
 int CurrentDirectory(char* buf, size_t size);
 
