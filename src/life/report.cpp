@@ -1,0 +1,170 @@
+// The rows of "loops.csv" (std::to_chars, shortest form), its safe write
+// through the platform layer, and the summary of the count.
+#include "life/report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/platform/file.h"
+
+namespace Life {
+
+const char kCsvHeader[] =
+    "closing,b,c,count,strain_min,strain_max,stress_min,stress_max,strain_amplitude,"
+    "stress_amplitude,mean_stress,parameter,cycles,damage\n";
+
+namespace {
+
+constexpr size_t kCsvBuffer = 1 << 16;
+
+char* Put(char* p, double v) {
+  p = std::to_chars(p, p + 32, v).ptr;
+  *p = ',';
+  return p + 1;
+}
+
+char* Put(char* p, int64_t v) {
+  p = std::to_chars(p, p + 24, v).ptr;
+  *p = ',';
+  return p + 1;
+}
+
+std::string SystemText(int error) {
+  char text[256];
+  Sys::ErrorText(error, text, sizeof text);
+  return text;
+}
+
+void Flush(CsvFile& f) {
+  if (f.error == 0 && f.used > 0) {
+    size_t written = 0;
+    f.error = Sys::WriteAll(f.fd, f.buffer.data(), f.used, 0, &written);
+  }
+  f.used = 0;
+}
+
+// Text of a number for people: 6 significant digits.
+std::string Short(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", v);
+  return text;
+}
+
+}  // namespace
+
+size_t FormatCsvRow(const Loop& loop, const LoopDamage& d, char* out) {
+  char* p = out;
+  if (loop.closing_entry > 0) {
+    p = Put(p, loop.closing_entry);
+  } else {
+    *p++ = ',';
+  }
+  p = Put(p, loop.b.entry);
+  p = Put(p, loop.c.entry);
+  if (loop.count == 1.0) {
+    std::memcpy(p, "1,", 2);
+    p += 2;
+  } else {
+    p = Put(p, loop.count);
+  }
+  p = Put(p, std::min(loop.b.strain, loop.c.strain));
+  p = Put(p, std::max(loop.b.strain, loop.c.strain));
+  p = Put(p, std::min(loop.b.stress, loop.c.stress));
+  p = Put(p, std::max(loop.b.stress, loop.c.stress));
+  p = Put(p, d.strain_amplitude);
+  p = Put(p, d.stress_amplitude);
+  p = Put(p, d.mean_stress);
+  p = Put(p, d.parameter);
+  p = Put(p, d.cycles);
+  p = Put(p, d.damage);
+  p[-1] = '\n';
+  return static_cast<size_t>(p - out);
+}
+
+std::string OpenCsv(CsvFile& f, const std::string& path) {
+  f.path = path;
+  f.temp = path + ".tmp";
+  const unsigned mode = Sys::kOpenWrite | Sys::kOpenCreate | Sys::kOpenTruncate;
+  if (const int e = Sys::Open(f.temp.c_str(), mode, &f.fd)) {
+    f.fd = -1;
+    return f.temp + ": cannot be created (" + SystemText(e) + ")";
+  }
+  f.buffer.resize(kCsvBuffer);
+  std::memcpy(f.buffer.data(), kCsvHeader, sizeof kCsvHeader - 1);
+  f.used = sizeof kCsvHeader - 1;
+  return "";
+}
+
+void WriteCsvRow(CsvFile& f, const Loop& loop, const LoopDamage& d) {
+  if (f.used + kCsvRowMax > f.buffer.size()) Flush(f);
+  f.used += FormatCsvRow(loop, d, f.buffer.data() + f.used);
+}
+
+std::string CommitCsv(CsvFile& f) {
+  Flush(f);
+  const int closed = Sys::Close(f.fd);
+  f.fd = -1;
+  int e = f.error != 0 ? f.error : closed;
+  if (e == 0) e = Sys::Rename(f.temp.c_str(), f.path.c_str());
+  if (e == 0) return "";
+  Sys::Remove(f.temp.c_str());
+  return f.path + ": cannot be written (" + SystemText(e) + ")";
+}
+
+void AbandonCsv(CsvFile& f) {
+  if (f.fd >= 0) Sys::Close(f.fd);
+  f.fd = -1;
+  Sys::Remove(f.temp.c_str());
+}
+
+void CountCycle(Tally& t, const Loop& loop, const LoopDamage& d) {
+  if (loop.closing_entry > 0) {
+    ++t.closed;
+  } else {
+    ++t.half;
+  }
+  // Neumaier's compensated sum: millions of tiny terms lose nothing.
+  const double next = t.sum + d.damage;
+  t.carry += std::fabs(t.sum) >= std::fabs(d.damage) ? (t.sum - next) + d.damage
+                                                     : (d.damage - next) + t.sum;
+  t.sum = next;
+  if (!(d.damage > 0) || t.top_max == 0) return;
+  if (t.top.size() == t.top_max && !(d.damage > t.top.back().damage.damage)) return;
+  auto at = std::upper_bound(t.top.begin(), t.top.end(), d.damage,
+                             [](double v, const RankedCycle& r) { return v > r.damage.damage; });
+  t.top.insert(at, RankedCycle{loop, d});
+  if (t.top.size() > t.top_max) t.top.pop_back();
+}
+
+double DamageSum(const Tally& t) { return t.sum + t.carry; }
+
+std::string SummaryText(const Tally& t, int64_t entries, const std::string& setting) {
+  const double d = DamageSum(t);
+  std::string s = "path: " + std::to_string(entries) + " entries; " + setting + "\n";
+  s += "closed loops: " + std::to_string(t.closed) + "\n";
+  s += "half cycles: " + std::to_string(t.half) + "\n";
+  s += "damage sum D: " + Short(d) + "\n";
+  s += "life 1/D: " + (d > 0 ? Short(1 / d) : std::string("inf")) +
+       " repetitions of the history\n";
+  if (t.top.empty()) return s;
+  char line[256];
+  std::snprintf(line, sizeof line, "%zu most damaging cycles:\n%10s %10s %10s %5s %12s %12s %12s %12s\n",
+                t.top.size(), "closing", "b", "c", "count", "strain_ampl", "parameter", "cycles",
+                "damage");
+  s += line;
+  for (const RankedCycle& r : t.top) {
+    const std::string closing = r.loop.closing_entry > 0 ? std::to_string(r.loop.closing_entry) : "";
+    std::snprintf(line, sizeof line, "%10s %10lld %10lld %5s %12s %12s %12s %12s\n", closing.c_str(),
+                  static_cast<long long>(r.loop.b.entry), static_cast<long long>(r.loop.c.entry),
+                  r.loop.count == 1.0 ? "1" : "0.5", Short(r.damage.strain_amplitude).c_str(),
+                  Short(r.damage.parameter).c_str(), Short(r.damage.cycles).c_str(),
+                  Short(r.damage.damage).c_str());
+    s += line;
+  }
+  return s;
+}
+
+}  // namespace Life
