@@ -29,19 +29,28 @@ void LogCurve(const Curve& c, double x, double* value, double* slope) {
   *slope = (c.k1 * w1 + c.k2 * w2) / (w1 + w2);
 }
 
-// Cycles N where the curve equals exp(lt). The curve decreases in x, so the
-// root is bracketed in [0, log(DBL_MAX)]: N = 0.5 at or beyond the curve's
-// first reversal, +inf where 2N would not fit a double. log of a sum of
-// exponentials is convex, so Newton's steps from the left stay left of the
-// root; the bracket and a bisection guard against rounding all the same.
-double SolveCycles(const Curve& c, double lt) {
-  double g, slope;
-  LogCurve(c, 0.0, &g, &slope);
-  if (!(lt < g)) return 0.5;
+// The curve's log at the first reversal (x = 0) and where 2N = DBL_MAX.
+void CurveEnds(const Curve& c, double* first, double* last) {
+  double slope;
+  LogCurve(c, 0.0, first, &slope);
+  LogCurve(c, std::log(DBL_MAX), last, &slope);
+}
+
+// Cycles N where the curve equals exp(lt), given the curve's log at its ends.
+// The curve decreases in x, so the root is bracketed in [0, log(DBL_MAX)]:
+// N = 0.5 at or beyond the curve's first reversal, +inf where 2N would not
+// fit a double. Each term alone reaches exp(lt) before the sum does, so the
+// root lies right of both single-term roots; log of a sum of exponentials is
+// convex, so Newton's steps from there stay left of the root and take a few
+// steps. The bracket and a bisection guard against rounding all the same.
+double SolveCycles(const Curve& c, double lt, double at_first, double at_last) {
+  if (!(lt < at_first)) return 0.5;
   const double x_max = std::log(DBL_MAX);
-  LogCurve(c, x_max, &g, &slope);
-  if (lt < g) return kInf;
-  double lo = 0.0, hi = x_max, x = 0.0;
+  if (lt < at_last) return kInf;
+  double lo = 0.0, hi = x_max;
+  double x = std::max((lt - c.la1) / c.k1, (lt - c.la2) / c.k2);
+  if (!(x > lo && x < hi)) x = 0.0;
+  double g, slope;
   for (int i = 0; i < 200 && hi - lo > 1e-13; ++i) {
     LogCurve(c, x, &g, &slope);
     g -= lt;
@@ -61,6 +70,12 @@ double SolveCycles(const Curve& c, double lt) {
   return 0.5 * std::exp(x);
 }
 
+double SolveCycles(const Curve& c, double lt) {
+  double first, last;
+  CurveEnds(c, &first, &last);
+  return SolveCycles(c, lt, first, last);
+}
+
 bool Finite(double v) { return std::isfinite(v); }
 
 }  // namespace
@@ -74,31 +89,62 @@ const char* LifeMaterialFault(const LifeMaterial& m) {
   return nullptr;
 }
 
-double CyclesToFailure(const LifeMaterial& m, DamageParameterKind kind, double strain_amplitude,
-                       double max_stress, double mean_stress) {
-  if (LifeMaterialFault(m) != nullptr || !(strain_amplitude > 0)) return kInf;
-  const double log_e = std::log(m.E), log_sf = std::log(m.SF), log_ef = std::log(m.EF);
-  switch (kind) {
-    case DamageParameterKind::kSwt: {
+LifeCurve PrepareLifeCurve(const LifeMaterial& m, DamageParameterKind kind) {
+  LifeCurve c;
+  c.material = m;
+  c.kind = kind;
+  c.usable = LifeMaterialFault(m) == nullptr;
+  if (!c.usable) return c;
+  c.log_e = std::log(m.E);
+  c.log_sf = std::log(m.SF);
+  c.log_ef = std::log(m.EF);
+  Curve terms{c.log_sf - c.log_e, m.B, c.log_ef, m.C};  // strain
+  if (kind == DamageParameterKind::kSwt) {
+    terms = Curve{2 * c.log_sf - c.log_e, 2 * m.B, c.log_sf + c.log_ef, m.B + m.C};
+  }
+  c.la1 = terms.la1;
+  c.k1 = terms.k1;
+  c.la2 = terms.la2;
+  c.k2 = terms.k2;
+  CurveEnds(terms, &c.at_first, &c.at_last);
+  return c;
+}
+
+double CyclesToFailure(const LifeCurve& curve, double strain_amplitude, double max_stress,
+                       double mean_stress) {
+  if (!curve.usable || !(strain_amplitude > 0)) return kInf;
+  const Curve terms{curve.la1, curve.k1, curve.la2, curve.k2};
+  switch (curve.kind) {
+    case DamageParameterKind::kSwt:
       if (!(max_stress > 0)) return kInf;
-      const Curve c{2 * log_sf - log_e, 2 * m.B, log_sf + log_ef, m.B + m.C};
-      return SolveCycles(c, std::log(max_stress) + std::log(strain_amplitude));
-    }
+      return SolveCycles(terms, std::log(max_stress) + std::log(strain_amplitude), curve.at_first,
+                         curve.at_last);
     case DamageParameterKind::kMorrow: {
       // A mean stress at or above SF leaves no elastic term: the plastic
       // term alone carries the loop (a NaN mean stress counts the same).
+      const LifeMaterial& m = curve.material;
       const double elastic = mean_stress < m.SF ? m.SF - mean_stress : 0.0;
-      const Curve c{std::log(elastic) - log_e, m.B, log_ef, m.C};
+      const Curve c{std::log(elastic) - curve.log_e, m.B, curve.log_ef, m.C};
       return SolveCycles(c, std::log(strain_amplitude));
     }
     case DamageParameterKind::kStrain:
       break;
   }
-  const Curve c{log_sf - log_e, m.B, log_ef, m.C};
-  return SolveCycles(c, std::log(strain_amplitude));
+  return SolveCycles(terms, std::log(strain_amplitude), curve.at_first, curve.at_last);
+}
+
+double CyclesToFailure(const LifeMaterial& m, DamageParameterKind kind, double strain_amplitude,
+                       double max_stress, double mean_stress) {
+  return CyclesToFailure(PrepareLifeCurve(m, kind), strain_amplitude, max_stress, mean_stress);
 }
 
 LoopDamage AssessLoop(const LifeMaterial& m, DamageParameterKind kind, const Loop& loop) {
+  return AssessLoop(PrepareLifeCurve(m, kind), loop);
+}
+
+LoopDamage AssessLoop(const LifeCurve& curve, const Loop& loop) {
+  const LifeMaterial& m = curve.material;
+  const DamageParameterKind kind = curve.kind;
   LoopDamage d;
   const double eps_max = std::max(loop.b.strain, loop.c.strain);
   const double eps_min = std::min(loop.b.strain, loop.c.strain);
@@ -114,7 +160,7 @@ LoopDamage AssessLoop(const LifeMaterial& m, DamageParameterKind kind, const Loo
   } else {
     d.parameter = d.strain_amplitude;
   }
-  d.cycles = CyclesToFailure(m, kind, d.strain_amplitude, d.max_stress, d.mean_stress);
+  d.cycles = CyclesToFailure(curve, d.strain_amplitude, d.max_stress, d.mean_stress);
   d.damage = loop.count / d.cycles;
   return d;
 }

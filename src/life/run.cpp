@@ -27,6 +27,7 @@ constexpr int64_t kProgressStep = int64_t{1} << 20;
 struct Run {
   const Options* options = nullptr;
   LifeMaterial material;
+  LifeCurve curve;
   CsvFile csv;
   Tally tally;
   LoopCounter counter;
@@ -45,7 +46,7 @@ void Fail(const std::string& reason) {
 
 void TakeCycle(const Loop& loop, void* context) {
   Run& r = *static_cast<Run*>(context);
-  const LoopDamage d = AssessLoop(r.material, r.options->parameter, loop);
+  const LoopDamage d = AssessLoop(r.curve, loop);
   WriteCsvRow(r.csv, loop, d);
   CountCycle(r.tally, loop, d);
 }
@@ -138,6 +139,7 @@ void Body() {
     Fail(why);
     return;
   }
+  r.curve = PrepareLifeCurve(r.material, o.parameter);
   r.tally.top_max = static_cast<size_t>(o.top);
   r.progress = Sys::IsTerminal(2);
   r.progress = r.progress && (o.path.empty() ? r.total >= kProgressStep : true);
