@@ -2,7 +2,8 @@
 // about 240 points and a band-limited random strain history.
 //
 //   hysteresis_workload DIR ENTRIES [SEED]
-// writes DIR/input.txt and DIR/deformacia.txt.
+// writes DIR/input.txt (with the group LIFE after PARAMETRE) and
+// DIR/deformacia.txt.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,8 @@ bool WriteBackbone(const std::string& path) {
   for (size_t i = 0; i < stresses.size(); ++i)
     std::fprintf(f, "%s %.7E", i % 6 == 0 ? "\n " : "", stresses[i]);
   std::fprintf(f, "\n /\n");
+  // The strain-life constants of a structural steel, for hysteresis-life.
+  std::fprintf(f, "&LIFE E=%.0f, SF=1130, B=-0.087, EF=0.57, C=-0.58 /\n", kE);
   return std::fclose(f) == 0;
 }
 
