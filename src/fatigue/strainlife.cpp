@@ -115,10 +115,15 @@ double CyclesToFailure(const LifeCurve& curve, double strain_amplitude, double m
   if (!curve.usable || !(strain_amplitude > 0)) return kInf;
   const Curve terms{curve.la1, curve.k1, curve.la2, curve.k2};
   switch (curve.kind) {
-    case DamageParameterKind::kSwt:
+    case DamageParameterKind::kSwt: {
       if (!(max_stress > 0)) return kInf;
-      return SolveCycles(terms, std::log(max_stress) + std::log(strain_amplitude), curve.at_first,
-                         curve.at_last);
+      // One logarithm of the product where it is a normal number.
+      const double product = max_stress * strain_amplitude;
+      const double lt = std::isnormal(product) && std::isfinite(product)
+                            ? std::log(product)
+                            : std::log(max_stress) + std::log(strain_amplitude);
+      return SolveCycles(terms, lt, curve.at_first, curve.at_last);
+    }
     case DamageParameterKind::kMorrow: {
       // A mean stress at or above SF leaves no elastic term: the plastic
       // term alone carries the loop (a NaN mean stress counts the same).

@@ -18,7 +18,7 @@ const char kCsvHeader[] =
 
 namespace {
 
-constexpr size_t kCsvBuffer = 1 << 16;
+constexpr size_t kCsvBuffer = 1 << 20;
 
 char* Put(char* p, double v) {
   p = std::to_chars(p, p + 32, v).ptr;
@@ -151,15 +151,17 @@ std::string SummaryText(const Tally& t, int64_t entries, const std::string& sett
        " repetitions of the history\n";
   if (t.top.empty()) return s;
   char line[256];
-  std::snprintf(line, sizeof line, "%zu most damaging cycles:\n%10s %10s %10s %5s %12s %12s %12s %12s\n",
-                t.top.size(), "closing", "b", "c", "count", "strain_ampl", "parameter", "cycles",
-                "damage");
+  const char* const row = "%10s %10s %10s %5s %12s %12s %12s %12s\n";
+  s += std::to_string(t.top.size()) + " most damaging cycles:\n";
+  std::snprintf(line, sizeof line, row, "closing", "b", "c", "count", "strain_ampl", "parameter",
+                "cycles", "damage");
   s += line;
   for (const RankedCycle& r : t.top) {
-    const std::string closing = r.loop.closing_entry > 0 ? std::to_string(r.loop.closing_entry) : "";
-    std::snprintf(line, sizeof line, "%10s %10lld %10lld %5s %12s %12s %12s %12s\n", closing.c_str(),
-                  static_cast<long long>(r.loop.b.entry), static_cast<long long>(r.loop.c.entry),
-                  r.loop.count == 1.0 ? "1" : "0.5", Short(r.damage.strain_amplitude).c_str(),
+    const Loop& l = r.loop;
+    const std::string closing = l.closing_entry > 0 ? std::to_string(l.closing_entry) : "";
+    std::snprintf(line, sizeof line, row, closing.c_str(), std::to_string(l.b.entry).c_str(),
+                  std::to_string(l.c.entry).c_str(),
+                  l.count == 1.0 ? "1" : "0.5", Short(r.damage.strain_amplitude).c_str(),
                   Short(r.damage.parameter).c_str(), Short(r.damage.cycles).c_str(),
                   Short(r.damage.damage).c_str());
     s += line;
