@@ -29,8 +29,12 @@ std::string TakeRecord(std::string_view record, PathTake take, void* context) {
     return "is not two 15-character fields (" + std::to_string(record.size()) + " characters)";
   }
   double strain = 0, stress = 0;
-  if (!ParsePathField(record.substr(0, kFieldWidth), strain)) return "has no strain in columns 1-15";
-  if (!ParsePathField(record.substr(kFieldWidth), stress)) return "has no stress in columns 16-30";
+  if (!ParsePathField(record.substr(0, kFieldWidth), strain)) {
+    return "has no strain in columns 1-15";
+  }
+  if (!ParsePathField(record.substr(kFieldWidth), stress)) {
+    return "has no stress in columns 16-30";
+  }
   take(strain, stress, context);
   return "";
 }
@@ -95,7 +99,8 @@ int64_t ReadPathFile(const std::string& path, PathTake take, void* context, std:
     read_failed = true;
   }
   if (why.empty()) return records;
-  error = read_failed ? path + ": " + why : path + ", record " + std::to_string(records) + ": " + why;
+  const std::string where = read_failed ? "" : ", record " + std::to_string(records);
+  error = path + where + ": " + why;
   return -1;
 }
 

@@ -160,8 +160,8 @@ void Body() {
     Fail(why);
     return;
   }
-  const std::string setting =
-      std::string("parameter ") + ParameterName(o.parameter) + ", residue " + ResidueName(o.residue);
+  const std::string setting = std::string("parameter ") + ParameterName(o.parameter) +
+                              ", residue " + ResidueName(o.residue);
   const std::string summary = SummaryText(r.tally, r.entries, setting);
   size_t written = 0;
   Sys::WriteAll(1, summary.data(), summary.size(), 0, &written);

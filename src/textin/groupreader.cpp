@@ -216,7 +216,8 @@ void Store(const Target& t, const Element& value) {
 // the reader does not convert), reported only when an element is reached.
 int Convert(const Token& tok, uint8_t type, Element* out, int* refused) {
   *refused = 0;
-  if (tok.form != kValueNumber || (type != kTypeReal4 && type != kTypeReal8 && type != kTypeInt32)) {
+  const bool number_type = type == kTypeReal4 || type == kTypeReal8 || type == kTypeInt32;
+  if (tok.form != kValueNumber || !number_type) {
     *refused = kErrConversion;
     return 0;
   }

@@ -84,7 +84,8 @@ TEST(Summary, CountsDamageAndLife) {
   Life::CountCycle(t, Cycle(6), Damage(0.25));
   Life::CountCycle(t, Cycle(0), Damage(0.0));
   const std::string s = Life::SummaryText(t, 6, "parameter swt, residue half");
-  EXPECT_NE(s.find("closed loops: 1\nhalf cycles: 1\ndamage sum D: 0.25\nlife 1/D: 4 "), std::string::npos)
+  EXPECT_NE(s.find("closed loops: 1\nhalf cycles: 1\ndamage sum D: 0.25\nlife 1/D: 4 "),
+            std::string::npos)
       << s;
   EXPECT_NE(s.find("1 most damaging cycles:"), std::string::npos) << s;
   Life::Tally none;

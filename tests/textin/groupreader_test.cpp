@@ -499,6 +499,29 @@ TEST(GroupReader, OtherShapesAndTypes) {
   }
 }
 
+TEST(GroupReader, DoubleScalars) {
+  struct Case {
+    const char* text;
+    int status;
+    double x;  // -5 when no value reached it
+  } cases[] = {
+      {"&G X = 475.4 /", 0, 475.4},  // not the single-precision 475.399994
+      {"&G x=-6.2D-1 /", 0, -0.62},
+      {"&G X = 1e300 /", 0, 1e300},
+      {"&G X = 1 2 /", 18, 1},
+      {"&G X = abc /", 17, -5},
+      {"&G X = 'a' /", 64, -5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    double x = -5;
+    const GroupObject objects[] = {DoubleScalarObject("X", &x)};
+    const GroupDescriptor group{"G", 1, objects, 1};
+    EXPECT_EQ(ReadFrom(c.text, group, nullptr), c.status);
+    EXPECT_EQ(x, c.x);
+  }
+}
+
 // Without a status request a failure is reported with the file, the line and
 // the position, and ends the process with the message number.
 TEST(GroupReader, DiagnosticShowsLineAndPosition) {
