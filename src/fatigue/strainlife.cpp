@@ -22,11 +22,14 @@ struct Curve {
 void LogCurve(const Curve& c, double x, double* value, double* slope) {
   const double l1 = c.la1 + c.k1 * x;
   const double l2 = c.la2 + c.k2 * x;
-  const double top = std::max(l1, l2);
-  const double w1 = std::exp(l1 - top);
-  const double w2 = std::exp(l2 - top);
-  *value = top + std::log(w1 + w2);
-  *slope = (c.k1 * w1 + c.k2 * w2) / (w1 + w2);
+  // The larger term factored out: one exponential of the smaller's ratio.
+  const bool first_larger = l1 >= l2;
+  const double top = first_larger ? l1 : l2;
+  const double w = std::exp(first_larger ? l2 - l1 : l1 - l2);
+  const double k_top = first_larger ? c.k1 : c.k2;
+  const double k_other = first_larger ? c.k2 : c.k1;
+  *value = top + std::log1p(w);
+  *slope = (k_top + k_other * w) / (1 + w);
 }
 
 // The curve's log at the first reversal (x = 0) and where 2N = DBL_MAX.
