@@ -81,6 +81,13 @@ void FeedPath(LoopCounter& counter, double strain, double stress, LoopSink sink,
   Feed(counter, PathPoint{++counter.entries, strain, stress}, sink, context);
 }
 
+void FeedPathRun(LoopCounter& counter, const float* strain, const float* stress, int64_t n,
+                 LoopSink sink, void* context) {
+  for (int64_t i = 0; i < n; ++i) {
+    Feed(counter, PathPoint{++counter.entries, strain[i], stress[i]}, sink, context);
+  }
+}
+
 void FinishPath(LoopCounter& counter, ResidueMode mode, LoopSink sink, void* context) {
   // The last entry (the first of its run of equal strains) ends the path.
   if (counter.direction != 0) counter.residue.push_back(counter.last);

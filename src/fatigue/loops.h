@@ -46,6 +46,11 @@ struct LoopCounter {
 // hands every loop it closes to `sink`.
 void FeedPath(LoopCounter& counter, double strain, double stress, LoopSink sink, void* context);
 
+// Takes the entries (strain[i], stress[i]) for i = 0..n-1 in order, as n
+// calls of FeedPath would: the single-precision arrays of a computed path.
+void FeedPathRun(LoopCounter& counter, const float* strain, const float* stress, int64_t n,
+                 LoopSink sink, void* context);
+
 // Ends the path: its last entry becomes a turning point, and the residue is
 // handed to `sink` as `mode` says. The counter is then empty again.
 void FinishPath(LoopCounter& counter, ResidueMode mode, LoopSink sink, void* context);

@@ -2,6 +2,7 @@
 // a path file), feeds the path to the loop count and reports every cycle.
 #include "life/run.h"
 
+#include <algorithm>
 #include <string>
 
 #include "compute/driver.h"
@@ -144,7 +145,13 @@ void Body() {
   r.progress = Sys::IsTerminal(2);
   r.progress = r.progress && (o.path.empty() ? r.total >= kProgressStep : true);
   if (o.path.empty()) {
-    for (int64_t j = 0; j < r.total; ++j) TakeEntry(r, job.DEF[j], job.SIG[j]);
+    // In pieces of 2^20 entries, with the progress line between them.
+    for (int64_t j = 0; j < r.total; j += kProgressStep) {
+      const int64_t n = std::min(kProgressStep, r.total - j);
+      FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
+      r.entries += n;
+      if (r.progress && n == kProgressStep) ShowProgress(r);
+    }
   } else {
     std::string why;
     if (ReadPathFile(o.path, TakeRecord, &r, why) < 0) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -167,6 +168,40 @@ TEST(LoopCount, RandomPathsAccountForEveryTurningPointOnce) {
     }
     EXPECT_EQ(used, expected);
     EXPECT_EQ(counted, travel);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A run of single-precision entries in pieces counts what the entries one by
+// one count, entry numbers included.
+TEST(LoopCount, RunsInPiecesCountAsSingleEntries) {
+  std::mt19937_64 rng(7);
+  for (int trial = 0; trial < 50; ++trial) {
+    SCOPED_TRACE(trial);
+    std::vector<float> strain, stress;
+    for (int i = 0; i < 500; ++i) {
+      strain.push_back(static_cast<float>(static_cast<int>(rng() % 21) - 10) * 0.25f);
+      stress.push_back(static_cast<float>(StressOf(i + 1, strain.back())));
+    }
+    LoopCounter one;
+    std::vector<Loop> expected;
+    for (int i = 0; i < 500; ++i) FeedPath(one, strain[i], stress[i], Collect, &expected);
+    FinishPath(one, ResidueMode::kHalfCycles, Collect, &expected);
+
+    LoopCounter run;
+    std::vector<Loop> loops;
+    for (int64_t at = 0; at < 500;) {
+      const int64_t n = std::min<int64_t>(500 - at, static_cast<int64_t>(rng() % 90));
+      FeedPathRun(run, strain.data() + at, stress.data() + at, n, Collect, &loops);
+      at += n;
+    }
+    FinishPath(run, ResidueMode::kHalfCycles, Collect, &loops);
+    EXPECT_EQ(Cycles(loops), Cycles(expected));
+    ASSERT_EQ(loops.size(), expected.size());
+    for (size_t i = 0; i < loops.size(); ++i) EXPECT_EQ(loops[i].c.stress, expected[i].c.stress);
   }
 }
 
