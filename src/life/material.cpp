@@ -24,7 +24,7 @@ const char* Requirement(const char* name) {
 
 }  // namespace
 
-std::string ReadLifeGroup(int unit, LifeMaterial& m) {
+std::string ReadLifeGroup(int unit, const char* where, LifeMaterial& m) {
   double* const values[] = {&m.E, &m.SF, &m.B, &m.EF, &m.C};
   const char* const names[] = {"E", "SF", "B", "EF", "C"};
   for (double* v : values) *v = std::bit_cast<double>(kUnsetBits);
@@ -32,8 +32,8 @@ std::string ReadLifeGroup(int unit, LifeMaterial& m) {
   for (int i = 0; i < 5; ++i) objects[i] = DoubleScalarObject(names[i], values[i]);
   const GroupDescriptor group{"LIFE", 4, objects, 5};
   if (GroupReader::read(unit, kEndStatusWanted, group) == kStatusEndOfFile) {
-    return "no group &LIFE with the material constants (&LIFE E=..., SF=..., B=..., EF=..., "
-           "C=... /)";
+    return std::string("no group &LIFE") + where +
+           " with the material constants (&LIFE E=..., SF=..., B=..., EF=..., C=... /)";
   }
   for (int i = 0; i < 5; ++i) {
     if (Unset(*values[i])) return std::string("the group &LIFE gives no value for ") + names[i];

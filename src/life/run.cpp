@@ -101,7 +101,8 @@ bool ComputeJob(Run& r, ProgramState& job) {
   ConnectJobFile(kUnitBackbone, "input.txt");
   ConnectJobFile(kUnitHistory, "deformacia.txt");
   ReadBackboneInput(job.tables);
-  if (std::string why = ReadLifeGroup(kUnitBackbone, r.material); !why.empty()) {
+  if (std::string why = ReadLifeGroup(kUnitBackbone, " after &PARAMETRE", r.material);
+      !why.empty()) {
     Fail("input.txt: " + why);
     return false;
   }
@@ -124,7 +125,7 @@ bool ReadMaterialOnly(Run& r) {
     return false;
   }
   ConnectJobFile(kUnitBackbone, o.input.c_str());
-  if (std::string why = ReadLifeGroup(kUnitBackbone, r.material); !why.empty()) {
+  if (std::string why = ReadLifeGroup(kUnitBackbone, "", r.material); !why.empty()) {
     Fail(o.input + ": " + why);
     return false;
   }

@@ -78,7 +78,7 @@ TEST(LifeCommand, GroupLifeErrors) {
     const char* message;  // start of the first line of standard error
   } cases[] = {
       {"no group", "", 1,
-       "hysteresis-life: input.txt: no group &LIFE with the material constants"},
+       "hysteresis-life: input.txt: no group &LIFE after &PARAMETRE with the material constants"},
       {"a constant missing", "&LIFE E=206000, SF=1000, B=-0.08, C=-0.6 /\n", 1,
        "hysteresis-life: input.txt: the group &LIFE gives no value for EF\n"},
       {"a constant no curve has", "&life e=206000 sf=1000 b=0.08 ef=0.5 c=-0.6 /\n", 1,
