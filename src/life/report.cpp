@@ -26,6 +26,17 @@ char* Put(char* p, double v) {
   return p + 1;
 }
 
+// A strain or stress of the path: a single-precision value gets the shortest
+// text that reads back to it in single precision ("0.001", not the 17 digits
+// of its double); any other value, that of its double.
+char* PutPathValue(char* p, double v) {
+  const float f = static_cast<float>(v);
+  if (!std::isfinite(v) || static_cast<double>(f) != v) return Put(p, v);
+  p = std::to_chars(p, p + 32, f).ptr;
+  *p = ',';
+  return p + 1;
+}
+
 char* Put(char* p, int64_t v) {
   p = std::to_chars(p, p + 24, v).ptr;
   *p = ',';
@@ -70,10 +81,10 @@ size_t FormatCsvRow(const Loop& loop, const LoopDamage& d, char* out) {
   } else {
     p = Put(p, loop.count);
   }
-  p = Put(p, std::min(loop.b.strain, loop.c.strain));
-  p = Put(p, std::max(loop.b.strain, loop.c.strain));
-  p = Put(p, std::min(loop.b.stress, loop.c.stress));
-  p = Put(p, std::max(loop.b.stress, loop.c.stress));
+  p = PutPathValue(p, std::min(loop.b.strain, loop.c.strain));
+  p = PutPathValue(p, std::max(loop.b.strain, loop.c.strain));
+  p = PutPathValue(p, std::min(loop.b.stress, loop.c.stress));
+  p = PutPathValue(p, std::max(loop.b.stress, loop.c.stress));
   p = Put(p, d.strain_amplitude);
   p = Put(p, d.stress_amplitude);
   p = Put(p, d.mean_stress);

@@ -28,10 +28,10 @@ TEST(CsvRow, ColumnsAndShortestNumbers) {
        {{3, 0.25, 50.5}, {4, -0.5, -100}, 6, 1.0},
        {0.375, 75.25, -24.75, 50.5, 0, inf, 0},
        "6,3,4,1,-0.5,0.25,-100,50.5,0.375,75.25,-24.75,0,inf,0\n"},
-      {"half cycle: empty closing, count 0.5, doubles read back exactly",
+      {"half cycle: empty closing, count 0.5, path values as floats, doubles read back exactly",
        {{1, 0.0, 0.0}, {2, static_cast<double>(0.1f), 160}, 0, 0.5},
        {0.1 + 0.2, 80, 80, 160, 1e-300, 2.5e12, 2e-13},
-       ",1,2,0.5,0,0.10000000149011612,0,160,0.30000000000000004,80,80,1e-300,2.5e+12,"
+       ",1,2,0.5,0,0.1,0,160,0.30000000000000004,80,80,1e-300,2.5e+12,"
        "2e-13\n"},
   };
   for (const Case& c : cases) {
