@@ -1,89 +1,182 @@
 // The list-directed field of a single-precision value: classified from its bits,
-// then fixed or exponent form with correctly rounded digits from std::to_chars.
+// then fixed or exponent form with correctly rounded digits from exact integer arithmetic.
 #include "textout/realtext.h"
 
+#include <array>
 #include <bit>
-#include <charconv>
 #include <cstring>
 
 namespace RealText {
 namespace {
+
+using u128 = unsigned __int128;
+// The digits are formed in a word and stored with its lowest byte first.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr uint32_t kSignBit = 0x80000000u;
 constexpr uint32_t kExponentAll = 0x7F800000u;  // exponent field 255
 constexpr int kFixedTextWidth = 11;             // the fixed text, right-justified
 constexpr int kMaxDigits = 9;
 
-// The exact value of a finite nonzero binary32 magnitude as a double. Every
-// binary32 value is a normal double, and the double is built from the bits
-// with integer operations only, so neither flush-to-zero nor
-// denormals-are-zero can touch a subnormal input on its way in.
-double ExactDouble(uint32_t magnitude) {
-  const uint32_t exponent = magnitude >> 23;
-  const uint32_t fraction = magnitude & 0x7FFFFFu;
-  if (exponent != 0) {
-    const uint64_t e = exponent - 127 + 1023;
-    return std::bit_cast<double>(e << 52 | uint64_t{fraction} << 29);
-  }
-  // Subnormal: fraction x 2^-149 with the leading one at bit `lead`.
-  const int lead = std::bit_width(fraction) - 1;
-  const uint64_t e = static_cast<uint64_t>(lead - 149 + 1023);
-  const uint64_t mantissa = (uint64_t{fraction} << (52 - lead)) & ((uint64_t{1} << 52) - 1);
-  return std::bit_cast<double>(e << 52 | mantissa);
+template <size_t N>
+constexpr std::array<u128, N> Powers(unsigned base) {
+  std::array<u128, N> p{};
+  p[0] = 1;
+  for (size_t i = 1; i < N; ++i) p[i] = p[i - 1] * base;
+  return p;
+}
+// 5^0..5^55 and 10^0..10^38: the largest of each still below 2^128.
+constexpr std::array<u128, 56> kPow5 = Powers<56>(5);
+constexpr std::array<u128, 39> kPow10 = Powers<39>(10);
+
+// Where the exact scaled value lies between its integer part q and q + 1.
+enum class Rest { kZero, kBelowHalf, kHalf, kAboveHalf };
+
+struct Scaled {
+  uint64_t q;  // the integer part
+  Rest rest;
+};
+
+// The rest from the bit worth one half and whether any bit below it is set.
+Rest RestOf(bool half_bit, bool below) {
+  if (half_bit) return below ? Rest::kAboveHalf : Rest::kHalf;
+  return below ? Rest::kBelowHalf : Rest::kZero;
 }
 
-// The magnitude in scientific notation with n significant digits (1..9),
-// correctly rounded, ties to even, as "d.ddd...e+XX" (no point for n = 1).
-// Returns the decimal exponent: the value is d.ddd... x 10^exponent.
-int ScientificText(uint32_t magnitude, int n, char (&text)[32]) {
-  const double value = ExactDouble(magnitude);
-  const auto res = std::to_chars(text, text + sizeof text, value,
-                                 std::chars_format::scientific, n - 1);
-  // p is at 'e', then the sign and two or three exponent digits.
-  const char* p = text + (n > 1 ? n + 1 : 1);
-  int x = 0;
-  for (const char* q = p + 2; q < res.ptr; ++q) x = x * 10 + (*q - '0');
-  return p[1] == '-' ? -x : x;
+// m x 2^e2 x 10^s for s >= 0, as m x 5^s (up to 152 bits: hi x 2^64 + lo)
+// shifted by s + e2. The caller keeps the integer part below 2^34.
+Scaled ScaleUp(uint32_t m, int e2, int s) {
+  const u128 p = kPow5[static_cast<size_t>(s)];
+  const u128 low = u128{m} * static_cast<uint64_t>(p);
+  const uint64_t lo = static_cast<uint64_t>(low);
+  const u128 hi = (low >> 64) + u128{m} * static_cast<uint64_t>(p >> 64);
+  const int shift = s + e2;
+  if (shift >= 0) return {lo << shift, Rest::kZero};  // an integer: hi is 0 here
+  const int t = -shift;
+  const int h = t - 1;  // the bit worth one half
+  Scaled r;
+  r.q = t >= 64 ? static_cast<uint64_t>(hi >> (t - 64))
+                : static_cast<uint64_t>(((hi << 64) | lo) >> t);
+  if (h >= 64) {
+    const u128 below_mask = (u128{1} << (h - 64)) - 1;
+    r.rest = RestOf(((hi >> (h - 64)) & 1) != 0, lo != 0 || (hi & below_mask) != 0);
+  } else {
+    r.rest = RestOf(((lo >> h) & 1) != 0, (lo & ((uint64_t{1} << h) - 1)) != 0);
+  }
+  return r;
+}
+
+// m x 2^e2 / 10^j for j >= 1: an integer (below 2^128, or m alone when e2
+// is negative, which happens for fewer than 7 digits) divided by a power of
+// ten (times 2^-e2), in 64 bits when both fit.
+Scaled ScaleDown(uint32_t m, int e2, int j) {
+  const u128 v = u128{m} << (e2 > 0 ? e2 : 0);
+  const u128 p = kPow10[static_cast<size_t>(j)] << (e2 < 0 ? -e2 : 0);
+  u128 q, rem;
+  if ((v >> 64) == 0 && (p >> 64) == 0) {
+    q = static_cast<uint64_t>(v) / static_cast<uint64_t>(p);
+    rem = static_cast<uint64_t>(v) % static_cast<uint64_t>(p);
+  } else {
+    q = v / p;
+    rem = v % p;
+  }
+  Rest rest = Rest::kZero;
+  if (rem != 0) {
+    const u128 twice = rem * 2;
+    rest = twice < p ? Rest::kBelowHalf : twice == p ? Rest::kHalf : Rest::kAboveHalf;
+  }
+  return {static_cast<uint64_t>(q), rest};
+}
+
+// A magnitude rounded to n significant digits: the value is
+// digits x 10^(k - n) with 10^(n-1) <= digits < 10^n.
+struct Rounded {
+  uint64_t digits;
+  int k;
+};
+
+// Rounds the finite nonzero magnitude to n (1..9) significant digits,
+// nearest, ties to even, exactly.
+Rounded RoundExact(uint32_t magnitude, int n) {
+  const uint32_t field = magnitude >> 23;
+  const uint32_t fraction = magnitude & 0x7FFFFFu;
+  const uint32_t m = field != 0 ? fraction | 0x800000u : fraction;
+  const int e2 = field != 0 ? static_cast<int>(field) - 150 : -149;
+  // floor(log2 v) gives the decade within one: k is k_est or k_est + 1.
+  const int e_bin = std::bit_width(m) - 1 + e2;
+  int k = ((e_bin * 78913) >> 18) + 1;  // floor(e_bin x log10 2) + 1
+  const int s = n - k;
+  Scaled x = s >= 0 ? ScaleUp(m, e2, s) : ScaleDown(m, e2, -s);
+  const uint64_t limit = static_cast<uint64_t>(kPow10[static_cast<size_t>(n)]);
+  if (x.q >= limit) {
+    // One digit too many: the last one joins the rest.
+    const uint64_t digit = x.q % 10;
+    x.q /= 10;
+    ++k;
+    if (digit == 5)
+      x.rest = x.rest == Rest::kZero ? Rest::kHalf : Rest::kAboveHalf;
+    else if (digit > 5)
+      x.rest = Rest::kAboveHalf;
+    else if (digit > 0 || x.rest != Rest::kZero)
+      x.rest = Rest::kBelowHalf;
+  }
+  const bool up = x.rest == Rest::kAboveHalf || (x.rest == Rest::kHalf && (x.q & 1) != 0);
+  x.q += up;
+  if (x.q == limit) {  // rounded into the next decade
+    x.q = limit / 10;
+    ++k;
+  }
+  return {x.q, k};
+}
+
+// The eight decimal digits of x (below 10^8) as ASCII in one word, the most
+// significant in the lowest byte: two halves of four, then pairs, then
+// single digits, each split done in all lanes at once.
+uint64_t EightDigits(uint32_t x) {
+  uint64_t v = (x / 10000) | (uint64_t{x % 10000} << 32);
+  uint64_t q = ((v * 10486) >> 20) & 0x0000007F0000007Full;  // / 100 in each 32-bit lane
+  v = q | ((v - q * 100) << 16);
+  q = ((v * 103) >> 10) & 0x000F000F000F000Full;  // / 10 in each 16-bit lane
+  v = q | ((v - q * 10) << 8);
+  return v + 0x3030303030303030ull;
 }
 
 // Fixed form: the 7 digits with the point after k of them (0.ddddddd for
 // k = 0), right-justified in 11 positions; the 4 blanks behind stay.
 void WriteFixed(uint32_t magnitude, bool negative, char* out) {
-  char text[32];
-  const int k = ScientificText(magnitude, 7, text) + 1;
-  // The digits are text[0] and text[2..7).
-  char* const end = out + kFixedTextWidth;
-  if (k <= 0) {
-    std::memcpy(end - 6, text + 2, 6);
-    end[-7] = text[0];
-    end[-8] = '.';
-    end[-9] = '0';
-    if (negative) end[-10] = '-';
+  const Rounded r = RoundExact(magnitude, 7);
+  const uint64_t digits = EightDigits(static_cast<uint32_t>(r.digits)) >> 8;  // 7 digits
+  if (r.k <= 0) {
+    std::memcpy(out + 4, &digits, 7);
+    out[2] = '0';
+    out[3] = '.';
+    if (negative) out[1] = '-';
     return;
   }
-  // k is 1..7 here: digits before the point, the point, the rest.
-  const int after = 7 - k;
-  std::memcpy(end - after, text + 1 + k, static_cast<size_t>(after));
-  end[-after - 1] = '.';
-  char* lead = end - after - 1 - k;
-  lead[0] = text[0];
-  std::memcpy(lead + 1, text + 2, static_cast<size_t>(k - 1));
-  if (negative) lead[-1] = '-';
+  // k is 1..7: the point goes in after the first k digits, in the word.
+  const int lead_bits = 8 * r.k;
+  const uint64_t lead_mask = (uint64_t{1} << lead_bits) - 1;
+  const uint64_t text =
+      (digits & lead_mask) | (uint64_t{'.'} << lead_bits) | ((digits & ~lead_mask) << 8);
+  std::memcpy(out + kFixedTextWidth - 8, &text, 8);
+  if (negative) out[kFixedTextWidth - 9] = '-';
 }
 
 // Exponent form: d.dddddddE+XX with 8 significant digits, right-justified in
 // the whole field.
 void WriteExponent(uint32_t magnitude, bool negative, char* out) {
-  char text[32];
-  const int e = ScientificText(magnitude, 8, text);
+  const Rounded r = RoundExact(magnitude, 8);
+  const uint64_t digits = EightDigits(static_cast<uint32_t>(r.digits));
+  std::memcpy(out + 3, &digits, 8);
+  out[2] = out[3];
+  out[3] = '.';
+  if (negative) out[1] = '-';
+  const int e = r.k - 1;
   const int abs_e = e < 0 ? -e : e;
-  char* p = out + 2;
-  if (negative) p[-1] = '-';
-  std::memcpy(p, text, 9);  // d.ddddddd
-  p[9] = 'E';
-  p[10] = e < 0 ? '-' : '+';
-  p[11] = static_cast<char>('0' + abs_e / 10);
-  p[12] = static_cast<char>('0' + abs_e % 10);
+  out[11] = 'E';
+  out[12] = e < 0 ? '-' : '+';
+  out[13] = static_cast<char>('0' + abs_e / 10);
+  out[14] = static_cast<char>('0' + abs_e % 10);
 }
 
 }  // namespace
@@ -91,12 +184,10 @@ void WriteExponent(uint32_t magnitude, bool negative, char* out) {
 RoundedDigits round_digits(uint32_t magnitude_bits, int n) {
   if (n < 1) n = 1;
   if (n > kMaxDigits) n = kMaxDigits;
-  char text[32];
-  const int x = ScientificText(magnitude_bits & ~kSignBit, n, text);
+  Rounded r = RoundExact(magnitude_bits & ~kSignBit, n);
   RoundedDigits out{};
-  out.digits[0] = text[0];
-  if (n > 1) std::memcpy(out.digits + 1, text + 2, static_cast<size_t>(n - 1));
-  out.k = x + 1;
+  for (int i = n - 1; i >= 0; --i, r.digits /= 10) out.digits[i] = static_cast<char>('0' + r.digits % 10);
+  out.k = r.k;
   return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -142,6 +143,7 @@ std::string Field(uint32_t bits) {
 }
 
 uint32_t Bits(float f) { return std::bit_cast<uint32_t>(f); }
+constexpr uint32_t kSign = 0x80000000u;
 
 // Deterministic 64-bit generator (splitmix64).
 struct Rng {
@@ -286,6 +288,47 @@ TEST(RealText, RoundDigitsCarriesIntoNewDecade) {
     const RealText::RoundedDigits r = RealText::round_digits(Bits(c.v), c.n);
     EXPECT_EQ(std::string(r.digits, c.n), c.digits);
     EXPECT_EQ(r.k, c.k);
+  }
+}
+
+// Every decade edge and the points where 7 or 8 digits round into the next
+// decade (9.9999995 and 9.99999995 times a power of ten), with the floats
+// around each, both signs, from the smallest subnormal to the largest float.
+TEST(RealText, DecadeEdgesMatchExactExpansion) {
+  int checked = 0;
+  for (int j = -46; j <= 38; ++j) {
+    for (const char* mantissa : {"1", "9.9999995", "9.99999995", "9.5", "9.9999999"}) {
+      const std::string text = std::string(mantissa) + "e" + std::to_string(j);
+      const float nearest = std::strtof(text.c_str(), nullptr);
+      const uint32_t centre = Bits(nearest);
+      for (int d = -3; d <= 3; ++d) {
+        const uint32_t bits = centre + static_cast<uint32_t>(d);
+        if (bits == 0 || bits >= 0x7F800000u) continue;
+        for (uint32_t sign : {0u, kSign}) {
+          SCOPED_TRACE(testing::Message() << text << " " << d << " " << std::hex << (bits | sign));
+          ASSERT_EQ(Field(bits | sign), ReferenceField(bits | sign));
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 2000);
+}
+
+// round_digits for every digit count it takes, not only the field's 7 and 8.
+TEST(RealText, RoundDigitsAllCountsMatchExactExpansion) {
+  Rng rng{77};
+  for (int i = 0; i < 300000; ++i) {
+    const uint32_t bits = rng.next() & 0x7FFFFFFFu;
+    if (bits == 0 || bits >= 0x7F800000u) continue;
+    const int n = 1 + i % 9;
+    const RealText::RoundedDigits got = RealText::round_digits(bits, n);
+    const RefDigits want = ReferenceRound(bits, n);
+    if (std::string(got.digits, n) != std::string(want.d, n) || got.k != want.k) {
+      ADD_FAILURE() << std::hex << bits << std::dec << " n=" << n << ": " << std::string(got.digits, n)
+                    << " k=" << got.k << ", want " << std::string(want.d, n) << " k=" << want.k;
+      return;
+    }
   }
 }
 
