@@ -14,6 +14,7 @@
 
 #include "runtime/diagnostics.h"
 #include "runtime/units.h"
+#include "textin/decimal.h"
 #include "textin/number.h"
 #include "textin/records.h"
 
@@ -613,8 +614,8 @@ void PlainTokenShape(const char* p, const char* end, const char* limit, bool* do
 // Takes the value at the current position by the direct route alone: a
 // plain decimal that starts with a digit or a decimal point after an
 // optional sign, is at most kPlainDecimalMax bytes long, ends at a value
-// end and is taken whole by the library's correctly rounded conversion.
-// Such text is exactly what ScanNumeric marks kValPlainDecimal and Assign
+// end and is taken whole by the correctly rounded conversion (which acts
+// exactly as the library's std::from_chars). Such text is exactly what ScanNumeric marks kValPlainDecimal and Assign
 // then converts the same way, so the value and the scanner state match
 // that route. Stores the value in *value, sets the token as SetNumericToken
 // does and returns true; returns false with nothing changed otherwise.
@@ -630,7 +631,7 @@ bool TakePlainReal(ListScanState& st, float* value) {
   // byte past the longest token this route takes.
   const char* const last = end - start > kPlainDecimalMax ? start + kPlainDecimalMax + 1 : end;
   float f = 0;
-  std::from_chars_result r = std::from_chars(start + (lead == '+'), last, f);
+  std::from_chars_result r = DecimalToSingle(start + (lead == '+'), last, &f);
   if (r.ec != std::errc() || r.ptr - start > kPlainDecimalMax) return false;
   char* const token_end = start + (r.ptr - start);
   if (token_end != end && ClassOf(*token_end) != kClsEnd) return false;
@@ -649,13 +650,13 @@ int32_t TruncateToInt32(double d) {
 }
 
 // Converts a plain decimal token ([sign] digits [. digits]) straight with the
-// library's correctly rounded conversion: for such text it is the value that
-// TextToSingle gives, without its general scan. Returns false when the
-// library does not take the whole token (the caller then uses TextToSingle).
+// correctly rounded conversion of std::from_chars: for such text it is the
+// value that TextToSingle gives, without its general scan. Returns false when
+// that does not take the whole token (the caller then uses TextToSingle).
 bool PlainDecimalToSingle(const char* text, int32_t len, float* dest) {
   const char* end = text + len;
   if (*text == '+') ++text;
-  std::from_chars_result r = std::from_chars(text, end, *dest);
+  std::from_chars_result r = DecimalToSingle(text, end, dest);
   return r.ec == std::errc() && r.ptr == end;
 }
 

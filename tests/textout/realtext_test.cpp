@@ -325,8 +325,9 @@ TEST(RealText, RoundDigitsAllCountsMatchExactExpansion) {
     const RealText::RoundedDigits got = RealText::round_digits(bits, n);
     const RefDigits want = ReferenceRound(bits, n);
     if (std::string(got.digits, n) != std::string(want.d, n) || got.k != want.k) {
-      ADD_FAILURE() << std::hex << bits << std::dec << " n=" << n << ": " << std::string(got.digits, n)
-                    << " k=" << got.k << ", want " << std::string(want.d, n) << " k=" << want.k;
+      ADD_FAILURE() << std::hex << bits << std::dec << " n=" << n << ": "
+                    << std::string(got.digits, n) << " k=" << got.k << ", want "
+                    << std::string(want.d, n) << " k=" << want.k;
       return;
     }
   }

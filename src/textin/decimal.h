@@ -1,0 +1,11 @@
+// Plain decimal text to single precision: std::from_chars with a short cut for
+// the common short token, taken only where one exact operation decides it.
+#pragma once
+#include <charconv>
+
+// The same result as std::from_chars(first, last, *value) in the general
+// format (pointer, error code and value, bit for bit). A plain decimal of at
+// most 19 digits whose value needs at most 53 bits times or divided by a
+// power of ten up to 10^22 is converted by one correctly rounded double
+// operation; everything else goes to std::from_chars.
+std::from_chars_result DecimalToSingle(const char *first, const char *last, float *value);

@@ -1,0 +1,135 @@
+// Tests of the plain decimal short cut: the same pointer, error and bits as
+// std::from_chars on token shapes, range edges, and on generated halfway
+// points between floats and the decimals closest to them.
+#include "textin/decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+// Converts `text` both ways from a heap copy of exactly its size (a read
+// past the end shows under the address sanitizer) and compares everything.
+void ExpectSameAsLibrary(const std::string &text) {
+  SCOPED_TRACE("'" + text + "'");
+  std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+  std::memcpy(copy.get(), text.data(), text.size());
+  const char *first = copy.get();
+  const char *last = first + text.size();
+  float want = 7.0f, got = 7.0f;  // an error must leave the value alone
+  const std::from_chars_result w = std::from_chars(first, last, want);
+  const std::from_chars_result g = DecimalToSingle(first, last, &got);
+  EXPECT_EQ(g.ptr - first, w.ptr - first);
+  EXPECT_EQ(static_cast<int>(g.ec), static_cast<int>(w.ec));
+  EXPECT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(want));
+}
+
+TEST(DecimalToSingle, ShapesAndRangeEdgesMatchLibrary) {
+  const char *const cases[] = {
+      // shapes, and where the token ends
+      "0",
+      "-0",
+      "-0.0",
+      "0e99999",
+      ".5",
+      "5.",
+      "-.5",
+      ".",
+      "-",
+      "+1",
+      "",
+      "1e",
+      "1e+",
+      "1E-",
+      "1.5e3x",
+      "1.5E+03,",
+      "1.5e-3 ",
+      "2.5d3",
+      "1.2.3",
+      "--1",
+      "1e5e5",
+      "12ab",
+      "inf",
+      "-nan",
+      "00000000000000000001",
+      "0.000000000000000001",
+      "1e00000000005",
+      "1e-0000",
+      // 19 and 20 digits, 2^53 and its neighbours
+      "1234567890123456789",
+      "12345678901234567890",
+      "9007199254740992",
+      "9007199254740993",
+      "9007199254740991",
+      "-9007199254740992e22",
+      // the largest exact powers of ten and one past
+      "1e22",
+      "1e23",
+      "1e-22",
+      "1e-23",
+      "4.2e-22",
+      "9.999999e22",
+      // float range edges: beyond these the library decides (and reports)
+      "3.4028235e38",
+      "3.4028236e38",
+      "1e39",
+      "1.17549435e-38",
+      "1e-45",
+      "7e-46",
+      "1e-50",
+      // halfway between floats, exact: 2^24 + 1 and 2^24 + 3, and 2^-12 halfway
+      "16777217",
+      "16777219",
+      "-16777217.0",
+      "33554434",
+      "1.00000005960464477539",
+      "0.000244140625",
+  };
+  for (const char *c : cases) ExpectSameAsLibrary(c);
+}
+
+// The decimal text of the exact value odd x 2^e (e >= -12): an integer, or
+// odd x 5^-e with the point -e digits from the right.
+std::string ExactText(uint64_t odd, int e) {
+  if (e >= 0) return std::to_string(odd << e);
+  uint64_t n = odd;
+  for (int i = 0; i < -e; ++i) n *= 5;
+  std::string s = std::to_string(n);
+  if (s.size() <= static_cast<size_t>(-e)) s.insert(0, static_cast<size_t>(-e) + 1 - s.size(), '0');
+  s.insert(s.size() - static_cast<size_t>(-e), ".");
+  return s;
+}
+
+// Points exactly halfway between two floats, written exactly where that
+// fits in 19 digits, and decimals of 16 digits a few units away from them,
+// whose double quotient often lands on the halfway point itself although
+// they are not on it: only the library may decide those.
+TEST(DecimalToSingle, HalfwayPointsAndTheirNeighboursMatchLibrary) {
+  std::mt19937_64 rng(2112);
+  for (int i = 0; i < 4000; ++i) {
+    const uint64_t odd = (uint64_t{1} << 24) | (rng() & 0xFFFFFF) | 1;  // 25 bits: a halfway point
+    const int e = static_cast<int>(rng() % 69) - 40;
+    if (e >= -12) {
+      const std::string exact = ExactText(odd, e);
+      if (exact.size() <= 19) ExpectSameAsLibrary(exact);
+      ExpectSameAsLibrary(exact + "e" + std::to_string(static_cast<int>(rng() % 45) - 22));
+    }
+    const long double mid = std::ldexp(static_cast<long double>(odd), e);
+    int k = 0;
+    while (k <= 22 && mid * std::pow(10.0L, k + 1) < 0x1p53L) ++k;
+    if (k > 22) continue;
+    const auto w = static_cast<uint64_t>(std::llround(mid * std::pow(10.0L, k)));
+    for (uint64_t j = w - 2; j <= w + 2; ++j)
+      ExpectSameAsLibrary(std::to_string(j) + "e-" + std::to_string(k));
+  }
+}
+
+}  // namespace
