@@ -186,7 +186,8 @@ RoundedDigits round_digits(uint32_t magnitude_bits, int n) {
   if (n > kMaxDigits) n = kMaxDigits;
   Rounded r = RoundExact(magnitude_bits & ~kSignBit, n);
   RoundedDigits out{};
-  for (int i = n - 1; i >= 0; --i, r.digits /= 10) out.digits[i] = static_cast<char>('0' + r.digits % 10);
+  for (int i = n - 1; i >= 0; --i, r.digits /= 10)
+    out.digits[i] = static_cast<char>('0' + r.digits % 10);
   out.k = r.k;
   return out;
 }

@@ -1,5 +1,6 @@
 // Fuzz target: the number conversions on arbitrary text, cross-checked with
-// std::from_chars where both accept a plain decimal number.
+// std::from_chars where both accept a plain decimal number, and the list
+// reader's plain decimal short cut against std::from_chars on any text.
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "textin/decimal.h"
 #include "textin/number.h"
 
 namespace {
@@ -56,6 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fs = TextToSingle(p, n, 0, 0, kListRealOptions, &f);
   double d = 0;
   const int ds = TextToDouble(p, n, 0, 0, kListRealOptions, &d);
+
+  // The short cut must give what std::from_chars gives: end, error, bits.
+  float mine = 7.0f, lib = 7.0f;
+  const std::from_chars_result rm = DecimalToSingle(p, p + size, &mine);
+  const std::from_chars_result rl = std::from_chars(p, p + size, lib);
+  if (rm.ptr != rl.ptr || rm.ec != rl.ec || std::memcmp(&mine, &lib, 4) != 0) std::abort();
 
   if (PlainDecimal(p, size)) {
     float ref = 0;
