@@ -1,5 +1,6 @@
 // Speed of the number conversions on short value tokens, as the list reader
 // hands them over (start and length inside a record).
+#include "textin/decimal.h"
 #include "textin/number.h"
 
 #include <benchmark/benchmark.h>
@@ -58,6 +59,38 @@ void BM_LibraryFromCharsFloat(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LibraryFromCharsFloat);
+
+// Plain decimals as the history file holds them: the list reader's short cut
+// against the library conversion it stands in for.
+constexpr std::string_view kPlainTokens[] = {
+    "-1.222025E-03", "0.00123456", "123.456789", "2.5000E+02", "-0.0045678", "1.23456E-4",
+    "350.12345",     "-275.5001",  "0.1000000",  "7.123E+01",  "-3.3333333", "4.5678e-02",
+    "-1.5E-3",       "0.98765432", "200000.00",  "-1.636973E-03",
+};
+
+void BM_DecimalToSingle(benchmark::State& state) {
+  size_t i = 0;
+  float value;
+  for (auto _ : state) {
+    std::string_view t = kPlainTokens[i++ % std::size(kPlainTokens)];
+    benchmark::DoNotOptimize(DecimalToSingle(t.data(), t.data() + t.size(), &value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecimalToSingle);
+
+void BM_LibraryFromCharsPlain(benchmark::State& state) {
+  size_t i = 0;
+  float value;
+  for (auto _ : state) {
+    std::string_view t = kPlainTokens[i++ % std::size(kPlainTokens)];
+    benchmark::DoNotOptimize(std::from_chars(t.data(), t.data() + t.size(), value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LibraryFromCharsPlain);
 
 void BM_TextToInteger(benchmark::State& state) {
   size_t i = 0;
