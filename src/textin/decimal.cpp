@@ -28,7 +28,7 @@ constexpr std::array<double, kMaxPower + 1> kPow10 = MakePowers();
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 // Reads digits from p into w, counting them in *count. Returns the end.
-const char *ReadDigits(const char *p, const char *last, uint64_t *w, int *count) {
+const char* ReadDigits(const char* p, const char* last, uint64_t* w, int* count) {
   for (; p < last && IsDigit(*p); ++p) {
     if (++*count <= kMaxDigits) *w = *w * 10 + static_cast<uint64_t>(*p - '0');
   }
@@ -37,13 +37,16 @@ const char *ReadDigits(const char *p, const char *last, uint64_t *w, int *count)
 
 // The exponent after an exponent letter at p: sets *exponent and returns its
 // end, or null when no digit follows or it has too many digits.
-const char *ReadExponent(const char *p, const char *last, int *exponent) {
+const char* ReadExponent(const char* p, const char* last, int* exponent) {
   const bool minus = p < last && *p == '-';
   if (p < last && (*p == '-' || *p == '+')) ++p;
   while (p < last && *p == '0' && p + 1 < last && IsDigit(p[1])) ++p;
   int value = 0, count = 0;
-  for (; p < last && IsDigit(*p); ++p, ++count) value = value * 10 + (*p - '0');
-  if (count == 0 || count > kMaxExponentDigits) return nullptr;
+  for (; p < last && IsDigit(*p); ++p) {
+    if (++count > kMaxExponentDigits) return nullptr;
+    value = value * 10 + (*p - '0');
+  }
+  if (count == 0) return nullptr;
   *exponent = minus ? -value : value;
   return p;
 }
@@ -57,8 +60,8 @@ const char *ReadExponent(const char *p, const char *last, int *exponent) {
 // std::from_chars. The result lies between 10^-22 and 2^53 x 10^22, a normal
 // float, so flush-to-zero cannot touch it. Stores the value and returns the
 // end of the token, or returns null when it does not decide the value.
-const char *ShortCut(const char *first, const char *last, float *value) {
-  const char *p = first;
+const char* ShortCut(const char* first, const char* last, float* value) {
+  const char* p = first;
   const bool negative = p < last && *p == '-';
   p += negative;
   uint64_t w = 0;
@@ -92,7 +95,7 @@ const char *ShortCut(const char *first, const char *last, float *value) {
 
 }  // namespace
 
-std::from_chars_result DecimalToSingle(const char *first, const char *last, float *value) {
-  if (const char *end = ShortCut(first, last, value)) return {end, std::errc()};
+std::from_chars_result DecimalToSingle(const char* first, const char* last, float* value) {
+  if (const char* end = ShortCut(first, last, value)) return {end, std::errc()};
   return std::from_chars(first, last, *value);
 }

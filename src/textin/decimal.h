@@ -8,4 +8,4 @@
 // most 19 digits whose value needs at most 53 bits times or divided by a
 // power of ten up to 10^22 is converted by one correctly rounded double
 // operation; everything else goes to std::from_chars.
-std::from_chars_result DecimalToSingle(const char *first, const char *last, float *value);
+std::from_chars_result DecimalToSingle(const char* first, const char* last, float* value);
