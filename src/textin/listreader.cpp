@@ -614,8 +614,8 @@ void PlainTokenShape(const char* p, const char* end, const char* limit, bool* do
 // Takes the value at the current position by the direct route alone: a
 // plain decimal that starts with a digit or a decimal point after an
 // optional sign, is at most kPlainDecimalMax bytes long, ends at a value
-// end and is taken whole by the correctly rounded conversion (which acts
-// exactly as the library's std::from_chars). Such text is exactly what ScanNumeric marks kValPlainDecimal and Assign
+// end and is taken whole by DecimalToSingle, as by std::from_chars.
+// Such text is exactly what ScanNumeric marks kValPlainDecimal and Assign
 // then converts the same way, so the value and the scanner state match
 // that route. Stores the value in *value, sets the token as SetNumericToken
 // does and returns true; returns false with nothing changed otherwise.
@@ -650,9 +650,9 @@ int32_t TruncateToInt32(double d) {
 }
 
 // Converts a plain decimal token ([sign] digits [. digits]) straight with the
-// correctly rounded conversion of std::from_chars: for such text it is the
-// value that TextToSingle gives, without its general scan. Returns false when
-// that does not take the whole token (the caller then uses TextToSingle).
+// library's conversion (DecimalToSingle): for such text it is the value that
+// TextToSingle gives, without its general scan. Returns false when the
+// library does not take the whole token (the caller then uses TextToSingle).
 bool PlainDecimalToSingle(const char* text, int32_t len, float* dest) {
   const char* end = text + len;
   if (*text == '+') ++text;
