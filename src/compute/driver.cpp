@@ -10,6 +10,7 @@
 #include "runtime/diagnostics.h"
 #include "runtime/floatctl.h"
 #include "runtime/items.h"
+#include "runtime/msg.h"
 #include "runtime/proctime.h"
 #include "runtime/units.h"
 #include "textin/groupreader.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr int kUnitInput = kUnitBackbone;
 constexpr int kUnitOutput = kUnitResults;
 constexpr int kUnitConsole = -1;
-constexpr int kMsgConversion = 64;
 
 // Reads N from the first record of unit 1 that holds a value. A negative N
 // cannot describe a backbone and is refused as a conversion error.
@@ -35,8 +35,8 @@ int32_t ReadCount() {
   ListReader::read(kUnitInput, 0, items);
   if (n < 0) {
     UnitBlock* u = nullptr;
-    if (AcquireUnit(kUnitInput, &u) == 0) ReportIoError(1, kMsgConversion, kMsgConversion, u, 0);
-    ReportMessage(kMsgConversion);
+    if (AcquireUnit(kUnitInput, &u) == 0) ReportIoError(Disposal::kRelease, Code(Msg::kConversion), Code(Msg::kConversion), u, 0);
+    ReportMessage(Msg::kConversion);
   }
   return n;
 }

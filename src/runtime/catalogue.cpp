@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/diagnostics.h"
+#include "runtime/msg.h"
 
 namespace {
 
@@ -261,11 +262,11 @@ size_t RowCount() { return kRowCount; }
 const char* Prefix(int severity) {
   if (severity < 0) severity = 0;
   if (severity > kSevSevere) severity = kSevSevere;
-  return Find(kMsgPrefixFirst + static_cast<unsigned>(severity))->text;
+  return Find(static_cast<unsigned>(Code(Msg::kPrefixFirst) + severity))->text;
 }
 
-const char* PrefixWord() { return Find(kMsgPrefixWord)->text; }
-const char* Caption() { return Find(kMsgCaption)->text; }
+const char* PrefixWord() { return Find(Msg::kPrefixWord)->text; }
+const char* Caption() { return Find(Msg::kCaption)->text; }
 
 void Close() {}
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runtime/msg.h"
+
 struct MsgArg;
 
 enum Severity : uint8_t {
@@ -21,19 +23,11 @@ struct MessageRow {
   const char* text;
 };
 
-// Rows with a fixed meaning for the diagnostics themselves.
-constexpr unsigned kMsgPrefixFirst = 450;  // 450..454: prefix of severity 0..4
-constexpr unsigned kMsgPrefixWord = 455;   // the bare prefix word
-constexpr unsigned kMsgNotFound = 500;
-constexpr unsigned kMsgNoReportMemory = 502;
-constexpr unsigned kMsgCaption = 505;
-constexpr unsigned kMsgUnknownName = 513;
-constexpr unsigned kMsgLinePosition = 514;
-
 namespace MessageCatalogue {
 
 // The row of `number` (taken modulo 65536), or null when there is none.
 const MessageRow* Find(unsigned number);
+inline const MessageRow* Find(Msg m) { return Find(static_cast<unsigned>(Code(m))); }
 
 // The whole table in ascending number order.
 const MessageRow* Rows();

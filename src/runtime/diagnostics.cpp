@@ -9,6 +9,7 @@
 #include "runtime/catalogue.h"
 #include "runtime/events.h"
 #include "runtime/items.h"
+#include "runtime/msg.h"
 #include "runtime/traceback.h"
 #include "runtime/units.h"
 #include "runtime/platform/env.h"
@@ -47,11 +48,11 @@ std::atomic<unsigned> g_trap_counts[kTrapKinds];
 
 int TrapIndexOf(unsigned row) {
   switch (row) {
-    case 72: return kTrapOverflow;
-    case 74: return kTrapUnderflow;
-    case 73: return kTrapDivide;
-    case 65: return kTrapInvalid;
-    case 140: return kTrapInexact;
+    case Code(Msg::kFloatOverflow): return kTrapOverflow;
+    case Code(Msg::kFloatUnderflow): return kTrapUnderflow;
+    case Code(Msg::kFloatDivide): return kTrapDivide;
+    case Code(Msg::kFloatInvalid): return kTrapInvalid;
+    case Code(Msg::kFloatInexact): return kTrapInexact;
     default: return -1;
   }
 }
@@ -75,7 +76,7 @@ bool EndingElsewhere() {
 void ShapeMessage(unsigned number, int* severity, const char** text, size_t* length) {
   const MessageRow* row = MessageCatalogue::Find(number);
   if (!row) {
-    *severity = MessageCatalogue::Find(kMsgNotFound)->severity;
+    *severity = MessageCatalogue::Find(Msg::kNotFound)->severity;
     *text = kNotFoundText;
     *length = sizeof kNotFoundText - 1;
     return;
@@ -134,7 +135,7 @@ void WriteOut(const char* report, size_t length) {
 
 bool TracebackWanted(int severity, unsigned number, const TracebackContext* ctx) {
   bool kind = severity == kSevSevere || severity == kSevError ||
-              (number >= 404 && number <= 407) || (ctx && ctx->continue_flag);
+              (number >= Code(Msg::kTracebackFirst) && number <= Code(Msg::kTracebackLast)) || (ctx && ctx->continue_flag);
   return kind && ctx && !Sys::EnvSwitch("VELD_DISABLE_STACK_TRACE");
 }
 
@@ -162,9 +163,9 @@ int WriteReport(unsigned number, const MsgArg* args, size_t count) {
   }
   char last[128];
   const MsgArg number_arg[] = {MsgArg(number)};
-  size_t n = FormatText(text, sizeof text, MessageCatalogue::Find(kMsgNoReportMemory)->text,
+  size_t n = FormatText(text, sizeof text, MessageCatalogue::Find(Msg::kNoReportMemory)->text,
                         number_arg, 1);
-  Sys::WriteStderr(last, BuildLine(last, sizeof last, kSevSevere, kMsgNoReportMemory, text, n));
+  Sys::WriteStderr(last, BuildLine(last, sizeof last, kSevSevere, Code(Msg::kNoReportMemory), text, n));
   return severity;
 }
 
@@ -199,7 +200,7 @@ size_t BuildFileText(UnitBlock* unit, char* out, size_t capacity) {
   bool want_position = unit && (unit->flags & kUnitWantPosition);
   if (unit) unit->flags &= ~kUnitWantPosition;
   if (!unit || unit->name_len == 0) {
-    const MsgArg arg[] = {MsgArg(MessageCatalogue::Find(kMsgUnknownName)->text)};
+    const MsgArg arg[] = {MsgArg(MessageCatalogue::Find(Msg::kUnknownName)->text)};
     return FormatText(out, capacity, "\"%s\"", arg, 1);
   }
   size_t n = unit->name_len;
@@ -212,20 +213,20 @@ size_t BuildFileText(UnitBlock* unit, char* out, size_t capacity) {
     size_t line_len = FormatText(line, sizeof line, "%lld", line_arg, 1);
     const MsgArg args[] = {MsgArg(line, static_cast<int64_t>(line_len)),
                            MsgArg(static_cast<long long>(unit->position_column))};
-    n += FormatText(out + n, capacity - n, MessageCatalogue::Find(kMsgLinePosition)->text, args, 2);
+    n += FormatText(out + n, capacity - n, MessageCatalogue::Find(Msg::kLinePosition)->text, args, 2);
   }
   return n;
 }
 
 // The status a statement takes instead of a message, if it asked for one.
 bool StatusWanted(int error, unsigned flags, int* status) {
-  bool end_of_file = error == 24 || error == 613;
-  bool end_of_record = error == 268 || error == 758;
+  bool end_of_file = error == Code(Msg::kEndOfFile) || error == Code(Msg::kEndOfFileAlso);
+  bool end_of_record = error == Code(Msg::kEndOfRecord) || error == Code(Msg::kEndOfRecordAlso);
   if ((flags & kErrStatusWanted) && !end_of_file && !end_of_record) {
     *status = error;
     return true;
   }
-  if ((flags & kEndStatusWanted) && (end_of_file || error == 27)) {
+  if ((flags & kEndStatusWanted) && (end_of_file || error == Code(Msg::kTooManyRecords))) {
     *status = kStatusEndOfFile;
     return true;
   }
@@ -258,23 +259,22 @@ void WriteSystemErrorLine(int error) {
   Sys::WriteStderr(line, n);
 }
 
-// Finishes the unit of a failed statement: 1 hands it back, 2 discards the
-// failed connection and hands it back, 3 closes it and hands it back.
-void FinishUnit(int action, UnitBlock* unit) {
+// Finishes the unit of a failed statement as `disposal` says.
+void FinishUnit(Disposal disposal, UnitBlock* unit) {
   if (!unit) return;
-  switch (action) {
-    case 1:
+  switch (disposal) {
+    case Disposal::kRelease:
       ReleaseUnit(unit);
       break;
-    case 2:
+    case Disposal::kDiscard:
       DiscardConnection(unit);
       ReleaseUnit(unit);
       break;
-    case 3:
+    case Disposal::kClose:
       CloseUnit(unit);
       ReleaseUnit(unit);
       break;
-    default:
+    case Disposal::kKeep:
       break;
   }
 }
@@ -285,7 +285,7 @@ int ReportMessage(unsigned number, std::initializer_list<MsgArg> args) {
   return ReportMessageArgs(number, args.begin(), args.size());
 }
 
-int ReportIoError(int action, int error_number, int message_number, UnitBlock* unit,
+int ReportIoError(Disposal disposal, int error_number, int message_number, UnitBlock* unit,
                   unsigned flags) {
   char file_text[kMaxFileName + 96];
   size_t file_len = BuildFileText(unit, file_text, sizeof file_text);
@@ -296,11 +296,11 @@ int ReportIoError(int action, int error_number, int message_number, UnitBlock* u
   FillMessageTarget(unit, number, args, 2);
   int status = 0;
   if (StatusWanted(error_number, flags, &status)) {
-    FinishUnit(action, unit);
+    FinishUnit(disposal, unit);
     return status;
   }
   if (system_error != 0) WriteSystemErrorLine(system_error);
-  FinishUnit(action, unit);
+  FinishUnit(disposal, unit);
   ReportMessageArgs(number, args, 2);
   return error_number;
 }
@@ -308,7 +308,7 @@ int ReportIoError(int action, int error_number, int message_number, UnitBlock* u
 int ReportUnitNumberError(int error_number, int unit_number, unsigned flags) {
   UnitBlock placeholder;  // no name: the file text reads "Unknown"
   placeholder.number = unit_number;
-  return ReportIoError(0, error_number, error_number, &placeholder, flags);
+  return ReportIoError(Disposal::kKeep, error_number, error_number, &placeholder, flags);
 }
 
 const char* MessageText(unsigned number, std::initializer_list<MsgArg> args) {
@@ -330,10 +330,13 @@ int ExitProcessing() {
   // Info rows of the trap counts, in the order they are reported, with the
   // kind of trap each one counts.
   static const struct {
-    unsigned row;
+    Msg row;
     TrapIndex index;
-  } kCountRows[] = {{300, kTrapUnderflow}, {298, kTrapOverflow}, {299, kTrapDivide},
-                    {297, kTrapInvalid},   {296, kTrapInexact}};
+  } kCountRows[] = {{Msg::kUnderflowCount, kTrapUnderflow},
+                    {Msg::kOverflowCount, kTrapOverflow},
+                    {Msg::kDivideCount, kTrapDivide},
+                    {Msg::kInvalidCount, kTrapInvalid},
+                    {Msg::kInexactCount, kTrapInexact}};
   for (const auto& c : kCountRows) {
     unsigned count = g_trap_counts[c.index].load();
     if ((g_trap_enabled & (1u << c.index)) && count != 0) ReportMessage(c.row, {count});

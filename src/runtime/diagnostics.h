@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "runtime/msg.h"
+
 struct UnitBlock;
 
 // One argument of a catalogue text: an integer (%d %i %u %ld %lx) or a text
@@ -25,13 +27,16 @@ struct MsgArg {
 // number for severities 0..3; a severe (4) message ends the process with the
 // number as exit status (it returns only while a debugger continues).
 int ReportMessage(unsigned number, std::initializer_list<MsgArg> args = {});
+inline int ReportMessage(Msg m, std::initializer_list<MsgArg> args = {}) {
+  return ReportMessage(static_cast<unsigned>(Code(m)), args);
+}
 
-// Failure path of a statement on `unit` (may be null). `action`: 0 nothing,
-// 1 release the unit, 2 discard a failed connection, 3 close the unit.
+// Failure path of a statement on `unit` (may be null), which is first
+// finished as `disposal` says.
 // Returns the status for the statement when `flags` asks for it (the number,
 // or -1 / -2 for end of file / end of record); otherwise reports and, for a
 // severe message, does not return.
-int ReportIoError(int action, int error_number, int message_number, UnitBlock* unit,
+int ReportIoError(Disposal disposal, int error_number, int message_number, UnitBlock* unit,
                   unsigned flags);
 
 // ReportIoError for a statement that has no unit block (the unit number was
@@ -39,9 +44,9 @@ int ReportIoError(int action, int error_number, int message_number, UnitBlock* u
 // the file "Unknown". Same return as ReportIoError.
 int ReportUnitNumberError(int error_number, int unit_number, unsigned flags);
 
-// Shorthand: ReportIoError with action 1 and message = error.
+// Shorthand: ReportIoError that releases the unit, with message = error.
 inline int FailStatement(UnitBlock* unit, int error, unsigned flags) {
-  return ReportIoError(1, error, error, unit, flags);
+  return ReportIoError(Disposal::kRelease, error, error, unit, flags);
 }
 
 // The formatted text of row `number` without prefix, in a process-wide

@@ -5,6 +5,7 @@
 
 #include "runtime/catalogue.h"
 #include "runtime/diagnostics.h"
+#include "runtime/msg.h"
 #include "runtime/traceback.h"
 #include "runtime/units.h"
 #include "runtime/platform/env.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr unsigned kMsgEvent = 200;
 
 // The event that waits for the end of a unit operation; 0 when none.
 std::atomic<int> g_pending_event{0};
@@ -42,7 +42,7 @@ void RunConsoleEvent(Sys::ConsoleEvent event) {
   if (!word || ProcessEndClaimed() || !ClaimProcessEnd()) return;
   // The event may have interrupted the allocator: nothing is freed from here on.
   Sys::KeepMemoryToEnd();
-  ReportMessage(kMsgEvent, {word});
+  ReportMessage(Msg::kConsoleEvent, {word});
   ExitProcessing();
   Sys::ExitProcess(status);
 }
@@ -67,8 +67,13 @@ void OnConsoleEvent(Sys::ConsoleEvent event) {
   RunConsoleEvent(event);
 }
 
+constexpr unsigned Row(Msg m) { return static_cast<unsigned>(Code(m)); }
+
 bool IsFloatRow(unsigned row) {
-  return row == 73 || row == 140 || row == 65 || row == 72 || row == 74;
+  for (Msg m : {Msg::kFloatDivide, Msg::kFloatInexact, Msg::kFloatInvalid, Msg::kFloatOverflow,
+                Msg::kFloatUnderflow})
+    if (row == static_cast<unsigned>(Code(m))) return true;
+  return false;
 }
 
 // Runs in the signal handler of the faulting thread.
@@ -77,7 +82,7 @@ void OnFault(const Sys::FaultInfo& fault) {
   bool debugger = DebuggerAttached();
   unsigned row = ExceptionRow(fault.kind, fault.detail, fault.stack_overflow);
   // A breakpoint belongs to the debugger when one is attached.
-  if (row == 159 && debugger) return;
+  if (row == Row(Msg::kBreakpoint) && debugger) return;
   if (ctx) {
     ctx->from_exception = true;
     ctx->signal = fault.signal;
@@ -103,7 +108,7 @@ void OnFault(const Sys::FaultInfo& fault) {
     if (!ClaimProcessEnd()) Sys::ParkThread();
     Sys::ExitProcess(ExitProcessing());
   }
-  if (row == 172) {
+  if (row == Row(Msg::kOtherException)) {
     unsigned long code = static_cast<unsigned long>(fault.signal);
     ReportMessage(row, {code, static_cast<long>(fault.signal)});
   } else {
@@ -118,27 +123,28 @@ void OnFault(const Sys::FaultInfo& fault) {
 unsigned ExceptionRow(int kind, int detail, bool stack_overflow) {
   switch (kind) {
     case Sys::kFaultSegment:
-      return stack_overflow ? 170 : 157;
+      return Row(stack_overflow ? Msg::kStackOverflow : Msg::kAccessViolation);
     case Sys::kFaultBus:
-      return 158;
+      return Row(Msg::kMisalignment);
     case Sys::kFaultIllegal:
-      return detail == Sys::kDetailPrivileged ? 166 : 168;
+      return Row(detail == Sys::kDetailPrivileged ? Msg::kPrivilegedInstruction
+                                                  : Msg::kIllegalInstruction);
     case Sys::kFaultBreakpoint:
-      return detail == Sys::kDetailTrace ? 160 : 159;
+      return Row(detail == Sys::kDetailTrace ? Msg::kSingleStep : Msg::kBreakpoint);
     case Sys::kFaultArithmetic:
       switch (detail) {
-        case Sys::kDetailIntDivide: return 164;
-        case Sys::kDetailIntOverflow: return 165;
-        case Sys::kDetailFloatDivide: return 73;
-        case Sys::kDetailFloatInexact: return 140;
-        case Sys::kDetailFloatInvalid: return 65;
-        case Sys::kDetailFloatOverflow: return 72;
-        case Sys::kDetailFloatUnderflow: return 74;
-        case Sys::kDetailFloatSubscript: return 161;
-        default: return 172;
+        case Sys::kDetailIntDivide: return Row(Msg::kIntDivide);
+        case Sys::kDetailIntOverflow: return Row(Msg::kIntOverflow);
+        case Sys::kDetailFloatDivide: return Row(Msg::kFloatDivide);
+        case Sys::kDetailFloatInexact: return Row(Msg::kFloatInexact);
+        case Sys::kDetailFloatInvalid: return Row(Msg::kFloatInvalid);
+        case Sys::kDetailFloatOverflow: return Row(Msg::kFloatOverflow);
+        case Sys::kDetailFloatUnderflow: return Row(Msg::kFloatUnderflow);
+        case Sys::kDetailFloatSubscript: return Row(Msg::kBoundsExceeded);
+        default: return Row(Msg::kOtherException);
       }
     default:
-      return 172;
+      return Row(Msg::kOtherException);
   }
 }
 

@@ -9,16 +9,13 @@
 #include <mutex>
 
 #include "runtime/diagnostics.h"
+#include "runtime/msg.h"
 #include "runtime/platform/env.h"
 #include "runtime/units.h"
 
 namespace UnitEnv {
 namespace {
 
-constexpr int kErrFmtRecl = 99;
-constexpr int kErrBlockSize = 106;
-constexpr int kErrBufferCount = 107;
-constexpr int kMsgTerminatorWarning = 96;
 constexpr int64_t kMaxBlockSize = 2147467264;
 constexpr int64_t kMaxBufferCount = 127;
 
@@ -115,19 +112,19 @@ Sizes DecodeSizes(const char* fmt_recl, const char* block_size, const char* buff
   int32_t v = 0;
   if (fmt_recl) {
     if (!ParseSize(fmt_recl, &v) || v < 0)
-      s.fmt_recl_error = kErrFmtRecl;
+      s.fmt_recl_error = Code(Msg::kBadFmtRecl);
     else
       s.fmt_recl = v;
   }
   if (block_size) {
     if (!ParseSize(block_size, &v) || v < 0 || v > kMaxBlockSize)
-      s.block_size_error = kErrBlockSize;
+      s.block_size_error = Code(Msg::kBadBlockSize);
     else
       s.block_size = static_cast<int32_t>((static_cast<int64_t>(v) + 511) / 512 * 512);
   }
   if (buffer_count) {
     if (!ParseSize(buffer_count, &v) || v < 0 || v > kMaxBufferCount)
-      s.buffer_count_error = kErrBufferCount;
+      s.buffer_count_error = Code(Msg::kBadBufferCount);
     else
       s.buffer_count = v;
   }
@@ -197,7 +194,7 @@ uint8_t TerminatorForUnit(int unit) {
       }
     }
     // Warned outside the lock: the report may look at units.
-    if (malformed) ReportMessage(kMsgTerminatorWarning, {MsgArg("VELD_FMT_TERMINATOR")});
+    if (malformed) ReportMessage(Msg::kBadEnvSyntax, {MsgArg("VELD_FMT_TERMINATOR")});
   }
   return TerminatorKind(g_terminator, unit);
 }

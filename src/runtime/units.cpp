@@ -13,28 +13,12 @@
 
 #include "runtime/diagnostics.h"
 #include "runtime/items.h"
+#include "runtime/msg.h"
 #include "runtime/platform/file.h"
 #include "runtime/platform/memory.h"
 #include "runtime/unitenv.h"
 
 namespace {
-
-// Error numbers raised here.
-constexpr int kErrPermission = 9;
-constexpr int kErrExists = 10;
-constexpr int kErrRewind = 20;
-constexpr int kErrClose = 28;
-constexpr int kErrNotFound = 29;
-constexpr int kErrOpen = 30;
-constexpr int kErrUnitNumber = 32;
-constexpr int kErrWrite = 38;
-constexpr int kErrRecursive = 40;
-constexpr int kErrNoMemory = 41;
-constexpr int kErrNoDevice = 42;
-constexpr int kErrFileName = 43;
-constexpr int kErrKeyword = 45;
-constexpr int kErrAttrCode = 48;
-constexpr int kErrBufferMemory = 98;
 
 // Device kinds of the name check: -1 a file (the other device names of the
 // check are opened as files of that name here), 0..2 a standard descriptor.
@@ -277,9 +261,9 @@ int32_t* FieldOf(ConnectRequest& r, uint8_t code) {
 
 // Decodes one attribute into the request. Returns 0, 45 or 48.
 int DecodeAttr(const OpenAttr& a, ConnectRequest* r) {
-  if (a.code < 2 || a.code > 85) return kErrAttrCode;
+  if (a.code < 2 || a.code > 85) return Code(Msg::kBadAttrCode);
   if (a.code == kAttrFile) {
-    if (a.form != kFormText || a.length < 0 || (a.length > 0 && !a.text)) return kErrKeyword;
+    if (a.form != kFormText || a.length < 0 || (a.length > 0 && !a.text)) return Code(Msg::kBadKeyword);
     r->file = a.text;
     r->file_len = a.length;
     r->file_given = true;
@@ -289,7 +273,7 @@ int DecodeAttr(const OpenAttr& a, ConnectRequest* r) {
   if (!field) return 0;  // an attribute that does not change a text connection
   const WordList* words = WordsOf(a.code);
   if (!words) {  // a size: RECL, BLOCKSIZE, BUFFERCOUNT
-    if (a.form != kFormValue || a.value <= 0) return kErrKeyword;
+    if (a.form != kFormValue || a.value <= 0) return Code(Msg::kBadKeyword);
     *field = a.value;
     return 0;
   }
@@ -298,7 +282,7 @@ int DecodeAttr(const OpenAttr& a, ConnectRequest* r) {
     value = (a.length >= 0 && (a.length == 0 || a.text)) ? LookUpWord(*words, a.text, a.length) : 0;
   else if (IsListedValue(*words, a.value))
     value = a.value;
-  if (value == 0) return kErrKeyword;
+  if (value == 0) return Code(Msg::kBadKeyword);
   *field = value;
   return 0;
 }
@@ -369,7 +353,7 @@ int ResolveName(UnitBlock* u, const char* text, int32_t length) {
   std::memcpy(u->name, name, n);
   u->name[n] = '\0';
   u->name_len = static_cast<uint16_t>(n);
-  if (std::memchr(name, '\0', n)) return kErrFileName;
+  if (std::memchr(name, '\0', n)) return Code(Msg::kBadFileName);
   if ((u->device_kind >= 0 && u->device_kind <= 2) || name[0] == '/') return 0;
   char cwd[kMaxFileName + 1];
   if (Sys::CurrentDirectory(cwd, sizeof cwd) != 0) return 0;
@@ -388,18 +372,18 @@ int ResolveName(UnitBlock* u, const char* text, int32_t length) {
 int MapOpenError(int e) {
   switch (e) {
     case ENOENT:
-    case ENOTDIR: return kErrNotFound;
+    case ENOTDIR: return Code(Msg::kFileNotFound);
     case EMFILE:
-    case ENFILE: return kErrOpen;
+    case ENFILE: return Code(Msg::kOpenFailed);
     case EACCES:
     case EPERM:
-    case EROFS: return kErrPermission;
+    case EROFS: return Code(Msg::kPermissionDenied);
     case ENXIO:
-    case ENODEV: return kErrNoDevice;
-    case EEXIST: return kErrExists;
+    case ENODEV: return Code(Msg::kNoDevice);
+    case EEXIST: return Code(Msg::kFileExists);
     case ENAMETOOLONG:
-    case EILSEQ: return kErrFileName;
-    default: return kErrOpen;
+    case EILSEQ: return Code(Msg::kBadFileName);
+    default: return Code(Msg::kOpenFailed);
   }
 }
 
@@ -566,9 +550,9 @@ int SetBuffer(UnitBlock* u, const ConnectRequest& r, int64_t allowance) {
     unit_size = chunk = env.block_size;
   int64_t capacity = count * unit_size;
   if (capacity < allowance + 4) capacity = allowance + 4;
-  if (capacity > INT32_MAX) return kErrBufferMemory;
+  if (capacity > INT32_MAX) return Code(Msg::kNoBufferMemory);
   u->buffer = static_cast<char*>(Sys::Allocate(static_cast<size_t>(capacity)));
-  if (!u->buffer) return kErrBufferMemory;
+  if (!u->buffer) return Code(Msg::kNoBufferMemory);
   u->capacity = static_cast<int32_t>(capacity);
   u->write_chunk = static_cast<int32_t>(chunk > INT32_MAX ? INT32_MAX : chunk);
   u->allowance = static_cast<int32_t>(allowance);
@@ -589,7 +573,7 @@ int FinishConnection(UnitBlock* u, const ConnectRequest& r) {
     u->flags |= kUnitAppendPending;
     if (int e = Sys::Seek(u->fd, 0, SEEK_END, &u->file_position)) {
       u->last_error = e;
-      return kErrRewind;
+      return Code(Msg::kRewindFailed);
     }
   }
   if (ArmsTruncation(u)) u->flags |= kUnitTruncateNext;
@@ -645,7 +629,7 @@ int WriteBytes(UnitBlock* u, const char* p, size_t n) {
   u->file_position += static_cast<int64_t>(written);
   if (e != 0) {
     u->last_error = e;
-    return kErrWrite;
+    return Code(Msg::kWriteFailed);
   }
   return 0;
 }
@@ -694,18 +678,18 @@ void RunPendingAction() {
 
 int AcquireUnit(int number, UnitBlock** unit) {
   *unit = nullptr;
-  if (number < kPrivateUnit) return kErrUnitNumber;
+  if (number < kPrivateUnit) return Code(Msg::kBadUnitNumber);
   EnterUnitOperation();
   UnitBlock* u = number == kPrivateUnit ? NewUnit(number) : FindOrCreate(number);
   if (!u) {
     LeaveUnitOperation();
-    return kErrNoMemory;
+    return Code(Msg::kNoMemory);
   }
   const uint32_t me = ThisThreadToken();
   if (u->owner.load(std::memory_order_relaxed) == me) {
     LeaveUnitOperation();
     *unit = u;
-    return kErrRecursive;
+    return Code(Msg::kRecursiveIo);
   }
   LockUnit(u, me);
   *unit = u;
@@ -777,12 +761,12 @@ int ConnectUnit(int number, unsigned flags, const OpenAttr* attrs) {
   UnitBlock* u = nullptr;
   int e = AcquireUnit(number, &u);
   if (e != 0) {
-    if (u) return ReportIoError(0, e, e, u, flags);  // 40: the earlier statement keeps it
+    if (u) return ReportIoError(Disposal::kKeep, e, e, u, flags);  // 40: the earlier statement keeps it
     return ReportUnitNumberError(e, number, flags);
   }
   e = ConnectAcquired(u, attrs);
-  if (e == kErrKeyword || e == kErrAttrCode) return ReportIoError(1, e, e, u, flags);
-  if (e != 0) return ReportIoError(2, e, e, u, flags);
+  if (e == Code(Msg::kBadKeyword) || e == Code(Msg::kBadAttrCode)) return ReportIoError(Disposal::kRelease, e, e, u, flags);
+  if (e != 0) return ReportIoError(Disposal::kDiscard, e, e, u, flags);
   ReleaseUnit(u);
   return 0;
 }
@@ -817,7 +801,7 @@ int PutRecord(UnitBlock* u, char* start, size_t length) {
   if (u->readahead_len != 0) {
     if (int e = GiveBackReadAhead(u)) {
       u->last_error = e;
-      return kErrWrite;
+      return Code(Msg::kWriteFailed);
     }
   }
   int result = 0;
@@ -832,7 +816,7 @@ int PutRecord(UnitBlock* u, char* start, size_t length) {
     u->flags &= ~static_cast<uint32_t>(kUnitTruncateNext);
     if (int e = Sys::TruncateHere(u->fd)) {
       u->last_error = e;
-      if (result == 0) result = kErrWrite;
+      if (result == 0) result = Code(Msg::kWriteFailed);
     }
   }
   return result;
@@ -849,20 +833,20 @@ int RewindUnit(int number, unsigned flags) {
   UnitBlock* u = nullptr;
   int e = AcquireUnit(number, &u);
   if (e != 0) {
-    if (u) return ReportIoError(0, e, e, u, flags);
+    if (u) return ReportIoError(Disposal::kKeep, e, e, u, flags);
     return ReportUnitNumberError(e, number, flags);
   }
   if (!(u->flags & kUnitConnected)) {
     ReleaseUnit(u);
     return 0;
   }
-  if (int w = FlushUnit(u)) return ReportIoError(1, w, w, u, flags);
-  if (u->flags & kUnitKeyed) return ReportIoError(1, kErrRewind, kErrRewind, u, flags);
+  if (int w = FlushUnit(u)) return ReportIoError(Disposal::kRelease, w, w, u, flags);
+  if (u->flags & kUnitKeyed) return ReportIoError(Disposal::kRelease, Code(Msg::kRewindFailed), Code(Msg::kRewindFailed), u, flags);
   e = GiveBackReadAhead(u);
   if (e == 0) e = Sys::Seek(u->fd, 0, SEEK_SET, nullptr);
   if (e != 0) {
     u->last_error = e;
-    return ReportIoError(1, kErrRewind, kErrRewind, u, flags);
+    return ReportIoError(Disposal::kRelease, Code(Msg::kRewindFailed), Code(Msg::kRewindFailed), u, flags);
   }
   ResetPositions(u);
   if (ArmsTruncation(u)) u->flags |= kUnitTruncateNext;
@@ -886,7 +870,7 @@ int CloseUnit(UnitBlock* u) {
     u->fd = -1;
     if (e != 0) {
       u->last_error = e;
-      if (result == 0) result = kErrClose;
+      if (result == 0) result = Code(Msg::kCloseFailed);
     }
   }
   // The name stays until the caller has reported a failure.
@@ -942,11 +926,11 @@ void CloseAllUnits() {
     RemoveTaken(&g_private, take);
   }
   for (int i = 0; i < mine_count; ++i)
-    if (int e = CloseUnit(mine[i])) ReportIoError(0, e, e, mine[i], 0);
+    if (int e = CloseUnit(mine[i])) ReportIoError(Disposal::kKeep, e, e, mine[i], 0);
   while (closing) {
     UnitBlock* u = closing;
     closing = u->next;
-    if (int e = CloseUnit(u)) ReportIoError(0, e, e, u, 0);
+    if (int e = CloseUnit(u)) ReportIoError(Disposal::kKeep, e, e, u, 0);
     UnlockUnit(u);
     FreeUnit(u);
   }

@@ -8,6 +8,7 @@
 
 #include "runtime/diagnostics.h"
 #include "runtime/items.h"
+#include "runtime/msg.h"
 #include "runtime/platform/memory.h"
 #include "runtime/units.h"
 #include "textin/groupscan.h"
@@ -18,14 +19,6 @@ namespace {
 
 using namespace GroupScan;
 
-constexpr int kErrSyntax = 17;
-constexpr int kErrTooManyValues = 18;
-constexpr int kErrBadReference = 19;
-constexpr int kErrEndOfFile = 24;
-constexpr int kErrNoMemory = 41;
-constexpr int kErrConversion = 64;
-constexpr int kErrUnformatted = 257;
-constexpr int kErrDirect = 259;
 
 enum State : uint8_t {
   kSeek,
@@ -129,7 +122,7 @@ int SelectObject(Reader& r, const Token& tok) {
   for (int32_t i = 0; i < r.group->object_count; ++i) {
     const GroupObject& o = r.group->objects[i];
     if (!SameName(tok.text, tok.length, o.name, o.name_len)) continue;
-    if (o.rank < 0 || o.rank > kGroupMaxRank) return kErrBadReference;
+    if (o.rank < 0 || o.rank > kGroupMaxRank) return Code(Msg::kBadGroupReference);
     Target& t = r.target;
     t = Target{};
     t.object = &o;
@@ -140,7 +133,7 @@ int SelectObject(Reader& r, const Token& tok) {
     }
     return 0;
   }
-  return kErrBadReference;
+  return Code(Msg::kBadGroupReference);
 }
 
 // Checks a subscript list against the current object and sets the range:
@@ -148,7 +141,7 @@ int SelectObject(Reader& r, const Token& tok) {
 // starting at the element named. Returns 0 or 19.
 int ApplySubscripts(Target& t, const Token& tok) {
   const GroupObject& o = *t.object;
-  if (tok.count != o.rank) return kErrBadReference;
+  if (tok.count != o.rank) return Code(Msg::kBadGroupReference);
   bool section = false;
   for (int d = 0; d < tok.count; ++d) section = section || (tok.sub[d].given & kSubColon);
   for (int d = 0; d < tok.count; ++d) {
@@ -162,8 +155,8 @@ int ApplySubscripts(Target& t, const Token& tok) {
       end = (sub.given & kSubEnd) ? sub.end : upper;
       stride = (sub.given & kSubStride) ? sub.stride : 1;
     }
-    if (start < lower || start > upper || end < lower) return kErrBadReference;
-    if ((stride > 0 && end < start) || (stride < 0 && end > start)) return kErrBadReference;
+    if (start < lower || start > upper || end < lower) return Code(Msg::kBadGroupReference);
+    if ((stride > 0 && end < start) || (stride < 0 && end > start)) return Code(Msg::kBadGroupReference);
     if (stride > 0 && end > upper) end = upper;
     t.first[d] = start;
     if (section) {
@@ -218,25 +211,25 @@ int Convert(const Token& tok, uint8_t type, Element* out, int* refused) {
   *refused = 0;
   const bool number_type = type == kTypeReal4 || type == kTypeReal8 || type == kTypeInt32;
   if (tok.form != kValueNumber || !number_type) {
-    *refused = kErrConversion;
+    *refused = Code(Msg::kConversion);
     return 0;
   }
   if (type == kTypeReal8) {
     const int rc = TextToDouble(tok.text, tok.length, 0, 0, kListRealOptions, &out->real8);
-    return rc == kRealOk ? 0 : kErrSyntax;
+    return rc == kRealOk ? 0 : Code(Msg::kGroupSyntax);
   }
   if (type == kTypeReal4) {
     const int rc = TextToSingle(tok.text, tok.length, 0, 0, kListRealOptions, &out->real);
-    return rc == kRealOk ? 0 : kErrSyntax;
+    return rc == kRealOk ? 0 : Code(Msg::kGroupSyntax);
   }
   if (tok.integer_looking) {
     return TextToInteger(tok.text, tok.length, kListIntOptions, &out->integer) == kIntOk
                ? 0
-               : kErrSyntax;
+               : Code(Msg::kGroupSyntax);
   }
   double d = 0;
   if (TextToDouble(tok.text, tok.length, 0, 0, kListRealOptions, &d) != kRealOk) {
-    return kErrSyntax;
+    return Code(Msg::kGroupSyntax);
   }
   const bool fits = !std::isnan(d) && d > -2147483649.0 && d < 2147483648.0;
   out->integer = fits ? static_cast<int32_t>(d) : INT32_MIN;
@@ -254,7 +247,7 @@ int AssignValue(Target& t, const Token& tok) {
   }
   const int32_t times = tok.repeat > 0 ? tok.repeat : 1;
   for (int32_t i = 0; i < times; ++i) {
-    if (t.exhausted) return kErrTooManyValues;
+    if (t.exhausted) return Code(Msg::kTooManyValues);
     if (!tok.null_repeat) {
       if (refused != 0) return refused;
       Store(t, value);
@@ -277,9 +270,9 @@ int Step(Reader& r, const Token& tok) {
   State next = kTransition[r.state][tok.kind];
   switch (next) {
     case kBad:
-      return kErrSyntax;
+      return Code(Msg::kGroupSyntax);
     case kEnd:
-      if (tok.kind == kTokEndOfFile) return kErrEndOfFile;
+      if (tok.kind == kTokEndOfFile) return Code(Msg::kEndOfFile);
       break;
     case kQuery:
     case kEqualsQuery:
@@ -297,7 +290,7 @@ int Step(Reader& r, const Token& tok) {
       if (tok.kind == kTokName) {
         // No object of a group has components, so a component name never
         // refers to anything.
-        if (r.state == kAfterComponent) return kErrBadReference;
+        if (r.state == kAfterComponent) return Code(Msg::kBadGroupReference);
         const int rc = SelectObject(r, tok);
         if (rc != 0) return rc;
       }
@@ -310,7 +303,7 @@ int Step(Reader& r, const Token& tok) {
       break;
     case kAfterSubstring:
       if (tok.kind == kTokSubstring && r.target.object->type != kTypeChar) {
-        return kErrBadReference;
+        return Code(Msg::kBadGroupReference);
       }
       break;
     case kAfterEquals:
@@ -351,12 +344,12 @@ int Parse(Reader& r) {
 int read(int unit_number, unsigned flags, const GroupDescriptor& group) {
   UnitBlock* unit = nullptr;
   int rc = AcquireUnit(unit_number, &unit);
-  if (rc != 0) return ReportIoError(0, rc, rc, unit, flags);
-  if (unit->flags & kUnitUnformatted) return FailStatement(unit, kErrUnformatted, flags);
-  if (unit->flags & kUnitDirect) return FailStatement(unit, kErrDirect, flags);
+  if (rc != 0) return ReportIoError(Disposal::kKeep, rc, rc, unit, flags);
+  if (unit->flags & kUnitUnformatted) return FailStatement(unit, Code(Msg::kUnformattedUnit), flags);
+  if (unit->flags & kUnitDirect) return FailStatement(unit, Code(Msg::kDirectUnit), flags);
 
   char* buffer = static_cast<char*>(Sys::Allocate(kTokenBufferSize));
-  if (buffer == nullptr) return FailStatement(unit, kErrNoMemory, flags);
+  if (buffer == nullptr) return FailStatement(unit, Code(Msg::kNoMemory), flags);
 
   Reader r;
   r.group = &group;

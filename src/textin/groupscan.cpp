@@ -2,6 +2,7 @@
 // sought, strict inside it, where only blanks and tabs separate tokens.
 #include "textin/groupscan.h"
 
+#include "runtime/msg.h"
 #include "runtime/units.h"
 #include "textin/number.h"
 #include "textin/records.h"
@@ -13,8 +14,6 @@ namespace {
 // outside every bound and saturates here.
 constexpr int64_t kBoundCap = int64_t{1} << 50;
 
-constexpr int kSyntaxError = 17;
-constexpr int kEndOfFile = 24;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -48,11 +47,11 @@ bool EndsValue(char c) {
 // token a record end, or end of file. Returns 0 or 17 (unreadable record).
 int RecordEnd(Scanner& s, Token* tok) {
   const int rc = Fetch(s);
-  if (rc == kEndOfFile) {
+  if (rc == Code(Msg::kEndOfFile)) {
     tok->kind = kTokEndOfFile;
     return 0;
   }
-  if (rc != 0) return kSyntaxError;
+  if (rc != 0) return Code(Msg::kGroupSyntax);
   tok->kind = kTokRecordEnd;
   return 0;
 }
@@ -89,7 +88,7 @@ int ScanName(Scanner& s, Token* tok) {
   tok->text = s.p;
   tok->length = e - s.p;
   s.p = e;
-  if (tok->length > kTokenBufferSize) return kSyntaxError;
+  if (tok->length > kTokenBufferSize) return Code(Msg::kGroupSyntax);
   tok->kind = kTokName;
   return 0;
 }
@@ -100,8 +99,8 @@ int SkipListBlanks(Scanner& s) {
   for (;;) {
     if (s.p >= s.end) {
       const int rc = Fetch(s);
-      if (rc == kEndOfFile) return kEndOfFile;
-      if (rc != 0) return kSyntaxError;
+      if (rc == Code(Msg::kEndOfFile)) return Code(Msg::kEndOfFile);
+      if (rc != 0) return Code(Msg::kGroupSyntax);
       continue;
     }
     if (IsBlank(*s.p)) {
@@ -125,7 +124,7 @@ int ReadBound(Scanner& s, int64_t* value, bool* given) {
   if (IsSign(*s.p)) {
     negative = *s.p == '-';
     ++s.p;
-    if (s.p >= s.end || !IsDigit(*s.p)) return kSyntaxError;
+    if (s.p >= s.end || !IsDigit(*s.p)) return Code(Msg::kGroupSyntax);
   }
   if (!IsDigit(*s.p)) return 0;
   int64_t v = 0;
@@ -147,7 +146,7 @@ int ReadSubscript(Scanner& s, Subscript* sub) {
   if (rc != 0) return rc;
   if (given) sub->given |= kSubStart;
   if ((rc = SkipListBlanks(s)) != 0) return rc;
-  if (*s.p != ':') return (sub->given & kSubStart) ? 0 : kSyntaxError;
+  if (*s.p != ':') return (sub->given & kSubStart) ? 0 : Code(Msg::kGroupSyntax);
   ++s.p;
   sub->given |= kSubColon;
   if ((rc = ReadBound(s, &sub->end, &given)) != 0) return rc;
@@ -156,7 +155,7 @@ int ReadSubscript(Scanner& s, Subscript* sub) {
   if (*s.p != ':') return 0;
   ++s.p;
   if ((rc = ReadBound(s, &sub->stride, &given)) != 0) return rc;
-  if (!given || sub->stride == 0) return kSyntaxError;
+  if (!given || sub->stride == 0) return Code(Msg::kGroupSyntax);
   sub->given |= kSubStride;
   return SkipListBlanks(s);
 }
@@ -166,7 +165,7 @@ int ReadSubscript(Scanner& s, Subscript* sub) {
 int ScanSubscripts(Scanner& s, Token* tok) {
   ++s.p;
   for (int count = 0;; ++count) {
-    if (count == kGroupMaxRank) return kSyntaxError;
+    if (count == kGroupMaxRank) return Code(Msg::kGroupSyntax);
     const int rc = ReadSubscript(s, &tok->sub[count]);
     if (rc != 0) return rc;
     const char c = *s.p++;
@@ -175,7 +174,7 @@ int ScanSubscripts(Scanner& s, Token* tok) {
       tok->kind = kTokSubscripts;
       return 0;
     }
-    if (c != ',') return kSyntaxError;
+    if (c != ',') return Code(Msg::kGroupSyntax);
   }
 }
 
@@ -187,11 +186,11 @@ int ScanSubstring(Scanner& s, Token* tok) {
   int rc = ReadBound(s, &sub.start, &given);
   if (rc == 0) rc = SkipListBlanks(s);
   if (rc != 0) return rc;
-  if (*s.p++ != ':') return kSyntaxError;
+  if (*s.p++ != ':') return Code(Msg::kGroupSyntax);
   rc = ReadBound(s, &sub.end, &given);
   if (rc == 0) rc = SkipListBlanks(s);
   if (rc != 0) return rc;
-  if (*s.p++ != ')') return kSyntaxError;
+  if (*s.p++ != ')') return Code(Msg::kGroupSyntax);
   tok->count = 1;
   tok->kind = kTokSubstring;
   return 0;
@@ -205,8 +204,8 @@ int ScanQuoted(Scanner& s, Token* tok) {
   for (;;) {
     if (s.p >= s.end) {
       const int rc = Fetch(s);
-      if (rc == kEndOfFile) return kEndOfFile;
-      if (rc != 0) return kSyntaxError;
+      if (rc == Code(Msg::kEndOfFile)) return Code(Msg::kEndOfFile);
+      if (rc != 0) return Code(Msg::kGroupSyntax);
       continue;
     }
     const char c = *s.p++;
@@ -214,7 +213,7 @@ int ScanQuoted(Scanner& s, Token* tok) {
       if (s.p >= s.end || *s.p != delimiter) break;
       ++s.p;
     }
-    if (n == kTokenBufferSize) return kSyntaxError;
+    if (n == kTokenBufferSize) return Code(Msg::kGroupSyntax);
     s.buffer[n++] = c;
   }
   tok->text = s.buffer;
@@ -234,14 +233,14 @@ int ScanValueText(Scanner& s, Token* tok) {
   tok->text = s.p;
   tok->length = e - s.p;
   s.p = e;
-  if (tok->length > kTokenBufferSize) return kSyntaxError;
+  if (tok->length > kTokenBufferSize) return Code(Msg::kGroupSyntax);
   tok->kind = kTokValue;
   if (IsLogicalLetter(c) || (c == '.' && tok->length > 1 && IsLogicalLetter(tok->text[1]))) {
     tok->form = kValueLogical;
     return 0;
   }
   tok->form = kValueNumber;
-  return NumberSyntaxOk(tok->text, tok->length, &tok->integer_looking) ? 0 : kSyntaxError;
+  return NumberSyntaxOk(tok->text, tok->length, &tok->integer_looking) ? 0 : Code(Msg::kGroupSyntax);
 }
 
 // A value with an optional repeat count r* in front; "r*" followed by the end
@@ -257,7 +256,7 @@ int ScanValue(Scanner& s, Token* tok) {
     int32_t r = 0;
     if (star == count_text || star - count_text > kTokenBufferSize ||
         TextToInteger(count_text, star - count_text, kListIntOptions, &r) != kIntOk) {
-      return kSyntaxError;
+      return Code(Msg::kGroupSyntax);
     }
     tok->repeat = r < 1 ? 1 : r;
     if (s.p >= s.end || EndsValue(*s.p)) {
@@ -347,7 +346,7 @@ int NextStrict(Scanner& s, ScanMode mode, Token* tok) {
       break;
   }
   ++s.p;
-  return kSyntaxError;
+  return Code(Msg::kGroupSyntax);
 }
 
 }  // namespace
@@ -358,7 +357,7 @@ int Fetch(Scanner& s) {
   const int rc = FetchRecord(u, false);
   if (u->record_counter == before) u->record_counter = before + 1;
   if (rc != 0) {
-    s.at_eof = rc == kEndOfFile;
+    s.at_eof = rc == Code(Msg::kEndOfFile);
     s.start = s.p = s.end = nullptr;
     return rc;
   }

@@ -13,6 +13,7 @@
 #endif
 
 #include "runtime/diagnostics.h"
+#include "runtime/msg.h"
 #include "runtime/units.h"
 #include "textin/decimal.h"
 #include "textin/number.h"
@@ -21,11 +22,6 @@
 namespace ListReader {
 namespace {
 
-constexpr int kErrRead = 39;
-constexpr int kErrSyntax = 59;
-constexpr int kErrConversion = 64;
-constexpr int kErrUnformatted = 257;
-constexpr int kErrDirect = 259;
 constexpr int kMaxRank = 7;
 // Longest token taken by the direct conversion route (19 characters at most).
 constexpr int kPlainDecimalMax = 19;
@@ -157,7 +153,7 @@ int SkipInComplex(ListScanState& st) {
     u->pos = SkipBlanks(u->pos, u->record_end);
     if (u->pos < u->record_end) return 0;
     if (st.token_text != nullptr && st.token_text != st.work) {
-      if (st.token_len >= kListWorkSize) return kErrSyntax;
+      if (st.token_len >= kListWorkSize) return Code(Msg::kListSyntax);
       std::memcpy(st.work, st.token_text, static_cast<size_t>(st.token_len));
       st.token_text = st.work;
     }
@@ -178,10 +174,10 @@ int ScanValue(ListScanState& st, bool allow_repeat);
 // Handles `r*` and `r*c` where [start, star) is the count. Returns 0 or an
 // error (59 without a count or in a repeated value, 64 for a bad count).
 int ScanRepeat(ListScanState& st, char* start, char* star, bool allow_repeat) {
-  if (!allow_repeat || star == start) return kErrSyntax;
+  if (!allow_repeat || star == start) return Code(Msg::kListSyntax);
   int32_t count = 0;
   if (TextToInteger(start, star - start, kListIntOptions, &count) != kIntOk)
-    return kErrConversion;
+    return Code(Msg::kConversion);
   st.repeat_count = count > 1 ? count - 1 : 0;
   st.scan_flags |= kScanRepeatPending;
   UnitBlock* u = st.unit;
@@ -319,31 +315,31 @@ int ScanNumericGeneral(ListScanState& st, char* start, bool allow_repeat) {
         expecting_digit = false;
         break;
       case kClsSign:
-        if (last_sign) return kErrSyntax;
+        if (last_sign) return Code(Msg::kListSyntax);
         expecting_digit = true;
         break;
       case kClsDot:
-        if (dot) return kErrSyntax;
+        if (dot) return Code(Msg::kListSyntax);
         dot = true;
         break;
       case kClsExponent:
-        if (exponent || expecting_digit) return kErrSyntax;
+        if (exponent || expecting_digit) return Code(Msg::kListSyntax);
         exponent = true;
         break;
       case kClsSpecial:
-        if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign))) return kErrSyntax;
+        if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign))) return Code(Msg::kListSyntax);
         special = true;
         p = WordEnd(p, end);
         continue;
       case kClsStar:
         return ScanRepeat(st, start, p, allow_repeat);
       default:
-        return kErrSyntax;
+        return Code(Msg::kListSyntax);
     }
     last_sign = cls == kClsSign;
     ++p;
   }
-  if (expecting_digit && !special) return kErrSyntax;
+  if (expecting_digit && !special) return Code(Msg::kListSyntax);
   SetNumericToken(st, start, p, dot, exponent, false);
   return 0;
 }
@@ -417,24 +413,24 @@ int ScanComplex(ListScanState& st) {
   st.token_text = nullptr;
   int err = SkipInComplex(st);
   if (err != 0) return err;
-  if (*u->pos == '(') return kErrSyntax;
+  if (*u->pos == '(') return Code(Msg::kListSyntax);
   err = ScanNumeric(st, false);
   if (err != 0) return err;
   uint8_t flags = st.value_flags | kValComplex;
   err = SkipInComplex(st);
   if (err != 0) return err;
-  if (*u->pos != ',') return kErrSyntax;
+  if (*u->pos != ',') return Code(Msg::kListSyntax);
   ++u->pos;
   err = SkipInComplex(st);
   if (err != 0) return err;
   char* after = SkipImaginary(u->pos, u->record_end);
-  if (after == nullptr) return kErrSyntax;
+  if (after == nullptr) return Code(Msg::kListSyntax);
   st.saved_text[1] = u->pos;
   st.saved_len[1] = static_cast<int32_t>(after - u->pos);
   u->pos = after;
   err = SkipInComplex(st);
   if (err != 0) return err;
-  if (*u->pos != ')') return kErrSyntax;
+  if (*u->pos != ')') return Code(Msg::kListSyntax);
   ++u->pos;
   st.value_flags = flags;
   return 0;
@@ -453,11 +449,11 @@ int ScanQuoted(ListScanState& st) {
     char* end = u->record_end;
     char* hit = static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p)));
     size_t take = static_cast<size_t>((hit != nullptr ? hit : end) - p);
-    if (n + take >= kListWorkSize) return kErrSyntax;
+    if (n + take >= kListWorkSize) return Code(Msg::kListSyntax);
     std::memcpy(st.work + n, p, take);
     n += take;
     if (hit != nullptr && hit + 1 < end && hit[1] == delim) {
-      if (n + 1 >= kListWorkSize) return kErrSyntax;
+      if (n + 1 >= kListWorkSize) return Code(Msg::kListSyntax);
       st.work[n++] = delim;
       p = hit + 2;
       continue;
@@ -490,7 +486,7 @@ int ScanValue(ListScanState& st, bool allow_repeat) {
     case '(':
       return ScanComplex(st);
     case ')':
-      return kErrSyntax;
+      return Code(Msg::kListSyntax);
     case '\'':
     case '"':
       return ScanQuoted(st);
@@ -664,9 +660,9 @@ bool PlainDecimalToSingle(const char* text, int32_t len, float* dest) {
 // Returns 0 or 64.
 int Assign(const ListScanState& st, int type, void* elem) {
   if (st.value_flags & kValNull) return 0;
-  if (!(st.value_flags & kValNumeric)) return kErrConversion;
+  if (!(st.value_flags & kValNumeric)) return Code(Msg::kConversion);
   // An item without storage: the value's syntax was checked, nothing is converted.
-  if (elem == nullptr) return type == kTypeReal4 || type == kTypeInt32 ? 0 : kErrConversion;
+  if (elem == nullptr) return type == kTypeReal4 || type == kTypeInt32 ? 0 : Code(Msg::kConversion);
   switch (type) {
     case kTypeReal4: {
       float f = 0;
@@ -677,24 +673,24 @@ int Assign(const ListScanState& st, int type, void* elem) {
       int digits = (st.separator_flags & kSepDecimalPoint) ? ItemConversionCode(type).digits : 0;
       int status = TextToSingle(st.token_text, st.token_len, 0, digits, kListRealOptions, &f);
       std::memcpy(elem, &f, sizeof f);
-      return status == kRealOk ? 0 : kErrConversion;
+      return status == kRealOk ? 0 : Code(Msg::kConversion);
     }
     case kTypeInt32: {
       int32_t v = 0;
       if (st.value_flags & kValIntegerLooking) {
         int status = TextToInteger(st.token_text, st.token_len, kListIntOptions, &v);
         std::memcpy(elem, &v, sizeof v);
-        return status == kIntOk ? 0 : kErrConversion;
+        return status == kIntOk ? 0 : Code(Msg::kConversion);
       }
       double d = 0;
       if (TextToDouble(st.token_text, st.token_len, 0, 0, kListRealOptions, &d) != kRealOk)
-        return kErrConversion;
+        return Code(Msg::kConversion);
       v = TruncateToInt32(d);
       std::memcpy(elem, &v, sizeof v);
       return 0;
     }
     default:
-      return kErrConversion;
+      return Code(Msg::kConversion);
   }
 }
 
@@ -729,8 +725,8 @@ int ReadRealElement(ListScanState& st, void* elem) {
 // a number taken by REAL(4) or INTEGER(4), 64 otherwise.
 int CheckUnstored(const ListScanState& st, int type) {
   if (st.value_flags & kValNull) return 0;
-  if (!(st.value_flags & kValNumeric)) return kErrConversion;
-  return type == kTypeReal4 || type == kTypeInt32 ? 0 : kErrConversion;
+  if (!(st.value_flags & kValNumeric)) return Code(Msg::kConversion);
+  return type == kTypeReal4 || type == kTypeInt32 ? 0 : Code(Msg::kConversion);
 }
 
 // One list element: a pending repeat, or the next value. Returns 0 (also
@@ -793,13 +789,13 @@ int CheckUnit(UnitBlock* unit) {
   if (!(unit->flags & kUnitConnected)) {
     if (!(unit->flags & kUnitPreconnected)) {
       unit->last_error = EBADF;
-      return kErrRead;
+      return Code(Msg::kReadFailed);
     }
     int err = ConnectDefaultUnit(unit);
     if (err != 0) return err;
   }
-  if (unit->flags & kUnitUnformatted) return kErrUnformatted;
-  if (unit->flags & kUnitDirect) return kErrDirect;
+  if (unit->flags & kUnitUnformatted) return Code(Msg::kUnformattedUnit);
+  if (unit->flags & kUnitDirect) return Code(Msg::kDirectUnit);
   return 0;
 }
 
@@ -949,7 +945,7 @@ UnitBlock* AcquireForStatement(int number, unsigned flags, int* status) {
   UnitBlock* unit = nullptr;
   int err = AcquireUnit(number, &unit);
   if (err == 0) return unit;
-  *status = unit ? ReportIoError(0, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
+  *status = unit ? ReportIoError(Disposal::kKeep, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
   return nullptr;
 }
 
@@ -993,7 +989,7 @@ int64_t count_reads(int number, unsigned flags, const InItem* items) {
     // failure of the file or the unit (a read that failed, a buffer that
     // cannot grow) would only come back at the next statement, or skip a
     // record unseen: it is reported as without kErrStatusWanted.
-    const bool value_error = err == kErrSyntax || err == kErrConversion;
+    const bool value_error = err == Code(Msg::kListSyntax) || err == Code(Msg::kConversion);
     const int ios = FailStatement(unit, err, value_error ? flags : flags & ~kErrStatusWanted);
     if (ios == kStatusEndOfFile || !value_error) return count;
     ++count;

@@ -11,15 +11,13 @@
 #include <emmintrin.h>
 #endif
 
+#include "runtime/msg.h"
 #include "runtime/platform/file.h"
 #include "runtime/platform/memory.h"
 #include "runtime/units.h"
 
 namespace {
 
-constexpr int kErrEndOfFile = 24;
-constexpr int kErrRead = 39;
-constexpr int kErrBufferMemory = 98;
 constexpr int32_t kMaxCapacity = INT32_MAX;
 
 // Makes [start, term) the current record and keeps [next, next + left) as
@@ -52,11 +50,11 @@ void SetNoRecord(UnitBlock* unit, size_t pending) {
 // Doubles the buffer (or obtains a first one), keeping its content.
 // Returns 0 or 98.
 int GrowBuffer(UnitBlock* unit) {
-  if (unit->capacity > kMaxCapacity / 2) return kErrBufferMemory;
+  if (unit->capacity > kMaxCapacity / 2) return Code(Msg::kNoBufferMemory);
   int32_t bigger = unit->buffer != nullptr ? unit->capacity * 2 : unit->capacity;
   if (bigger < 8192) bigger = 8192;
   void* p = Sys::Reallocate(unit->buffer, static_cast<size_t>(bigger));
-  if (p == nullptr) return kErrBufferMemory;
+  if (p == nullptr) return Code(Msg::kNoBufferMemory);
   unit->buffer = static_cast<char*>(p);
   unit->capacity = bigger;
   return 0;
@@ -116,14 +114,14 @@ char* ShortRecordEnd(const UnitBlock* unit) {
       if (!(err == EPIPE && unit->fd == 0)) {
         unit->last_error = err;
         SetNoRecord(unit, have);
-        return kErrRead;
+        return Code(Msg::kReadFailed);
       }
       got = 0;
     }
     if (got == 0) {
       if (have == 0) {
         SetNoRecord(unit, 0);
-        return kErrEndOfFile;
+        return Code(Msg::kEndOfFile);
       }
       // The last line without a terminator is a record of its own.
       char* start = unit->buffer;

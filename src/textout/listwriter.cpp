@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "runtime/diagnostics.h"
+#include "runtime/msg.h"
 #include "runtime/platform/memory.h"
 #include "runtime/units.h"
 #include "textout/realtext.h"
@@ -16,11 +17,6 @@
 namespace ListWriter {
 namespace {
 
-constexpr int kErrorWrite = 38;
-constexpr int kErrorReadOnly = 47;
-constexpr int kErrorOverflow = 66;
-constexpr int kErrorUnformatted = 257;
-constexpr int kErrorDirect = 259;
 
 // PutRecord appends the terminator (at most CR LF) in place after the record.
 constexpr int kTerminatorRoom = 2;
@@ -66,12 +62,12 @@ int StartRecord(Statement& s) {
   const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
   const size_t capacity = static_cast<size_t>(u->capacity);
   if (u->pending_end != nullptr && static_cast<size_t>(u->pending_end - u->buffer) + longest > capacity) {
-    if (FlushUnit(u) != 0) return kErrorWrite;
+    if (FlushUnit(u) != 0) return Code(Msg::kWriteFailed);
   }
   const size_t offset = static_cast<size_t>(RecordBase(u) - u->buffer);
   if (offset + longest > capacity) {
     if (capacity > INT32_MAX / 2 || !GrowBuffer(u, std::max(2 * capacity, offset + longest)))
-      return kErrorOverflow;
+      return Code(Msg::kRecordOverflow);
   }
   u->record_start = u->pos = RecordBase(u);
   s.room = u->line_width;
@@ -85,7 +81,7 @@ int WriteRecord(Statement& s) {
   UnitBlock* u = s.unit;
   u->record_end = u->pos;
   const int rc = PutRecord(u, u->record_start, static_cast<size_t>(u->pos - u->record_start));
-  return rc == 0 ? 0 : kErrorWrite;
+  return rc == 0 ? 0 : Code(Msg::kWriteFailed);
 }
 
 // Ends the current record and begins the next one. Returns 0, 38 or 66.
@@ -126,7 +122,7 @@ int PlaceCharacter(Statement& s, const OutItem& item) {
   const char* text = static_cast<const char*>(item.value);
   int64_t left = item.length > 0 ? item.length : 0;
   const int32_t fits = s.room;
-  if (left > fits && u->line_width < 2) return kErrorOverflow;
+  if (left > fits && u->line_width < 2) return Code(Msg::kRecordOverflow);
   if (s.at_record_start && fits >= left && fits > 1) {
     PutBlank(s);
     s.at_record_start = false;
@@ -169,7 +165,7 @@ int Place(Statement& s, const OutItem& item) {
 int EndRecords(Statement& s) {
   UnitBlock* u = s.unit;
   if (s.at_record_start && u->pos == u->record_start) {
-    if (u->line_width < 2) return kErrorOverflow;
+    if (u->line_width < 2) return Code(Msg::kRecordOverflow);
     PutBlank(s);
   }
   if (const int rc = WriteRecord(s)) return rc;
@@ -227,10 +223,10 @@ int ConnectImplicitly(UnitBlock* u) {
 
 // The error that keeps a connected unit from list-directed writing, or 0.
 int WriteCheck(const UnitBlock* u) {
-  if (u->flags & kUnitUnformatted) return kErrorUnformatted;
-  if (u->flags & kUnitDirect) return kErrorDirect;
-  if (u->flags & kUnitReadOnly) return kErrorReadOnly;
-  if (u->buffer == nullptr || u->capacity <= 0) return kErrorOverflow;
+  if (u->flags & kUnitUnformatted) return Code(Msg::kUnformattedUnit);
+  if (u->flags & kUnitDirect) return Code(Msg::kDirectUnit);
+  if (u->flags & kUnitReadOnly) return Code(Msg::kReadOnly);
+  if (u->buffer == nullptr || u->capacity <= 0) return Code(Msg::kRecordOverflow);
   return 0;
 }
 
@@ -301,7 +297,7 @@ int begin(int unit, unsigned flags, const OutItem* first, bool more) {
   if (const int rc = AcquireUnit(unit, &u)) {
     // A statement still in progress on this thread keeps its state.
     if (g_statement.unit == nullptr) g_statement.failed = rc;
-    if (u != nullptr) return ReportIoError(0, rc, rc, u, flags);
+    if (u != nullptr) return ReportIoError(Disposal::kKeep, rc, rc, u, flags);
     return ReportUnitNumberError(rc, unit, flags);
   }
   return BeginAcquired(u, flags, first, more);

@@ -265,7 +265,7 @@ TEST(ReportIoError, StatusesForTheStatementOptions) {
     SCOPED_TRACE(c.error);
     UnitBlock u;
     NameUnit(u, 2, "/d/deformacia.txt");
-    EXPECT_EQ(ReportIoError(0, c.error, c.error, &u, c.flags), c.status);
+    EXPECT_EQ(ReportIoError(Disposal::kKeep, c.error, c.error, &u, c.flags), c.status);
   }
 }
 
@@ -283,7 +283,7 @@ TEST(ReportIoError, UncoveredErrorsAreReported) {
     RunResult r = RunInChild(dir.path(), [&] {
       UnitBlock u;
       NameUnit(u, 2, "/d/deformacia.txt");
-      ReportIoError(0, c.error, c.error, &u, c.flags);
+      ReportIoError(Disposal::kKeep, c.error, c.error, &u, c.flags);
       return 99;
     });
     EXPECT_EQ(r.status, c.error % 256);
@@ -300,14 +300,14 @@ TEST(ReportIoError, FileTextWithRecordPositionIsUsedOnce) {
   char target[80];
   u.message_target = target;
   u.message_target_len = sizeof target;
-  EXPECT_EQ(ReportIoError(0, 17, 17, &u, kErrStatusWanted), 17);
+  EXPECT_EQ(ReportIoError(Disposal::kKeep, 17, 17, &u, kErrStatusWanted), 17);
   std::string expected =
       "syntax error in NAMELIST input, unit 1, file /w/input.txt, line 4, position 7";
   EXPECT_EQ(std::string(target, sizeof target), expected + std::string(80 - expected.size(), ' '));
   EXPECT_EQ(u.flags & kUnitWantPosition, 0u);
   // Second failure: no position any more; a short target is cut.
   u.message_target_len = 20;
-  EXPECT_EQ(ReportIoError(0, 64, 64, &u, kErrStatusWanted), 64);
+  EXPECT_EQ(ReportIoError(Disposal::kKeep, 64, 64, &u, kErrStatusWanted), 64);
   EXPECT_EQ(std::string(target, 20), "input conversion err");
 }
 
@@ -319,7 +319,7 @@ TEST(ReportIoError, SevereReportShowsPositionAndUnknownName) {
     u.flags = kUnitWantPosition;
     u.record_counter = 1;
     u.position_column = 0;
-    ReportIoError(1, 24, 24, &u, 0);
+    ReportIoError(Disposal::kRelease, 24, 24, &u, 0);
     return 99;
   });
   EXPECT_EQ(r.status, 24);
@@ -329,7 +329,7 @@ TEST(ReportIoError, SevereReportShowsPositionAndUnknownName) {
   r = RunInChild(dir.path(), [] {
     UnitBlock u;
     u.number = 7;
-    ReportIoError(1, 39, 39, &u, 0);
+    ReportIoError(Disposal::kRelease, 39, 39, &u, 0);
     return 99;
   });
   EXPECT_EQ(r.status, 39);
@@ -349,7 +349,7 @@ TEST(ReportIoError, SystemErrorTextComesFirstOnItsOwnLine) {
     UnitBlock u;
     NameUnit(u, 3, "/w/output.txt");
     u.last_error = ENOSPC;
-    ReportIoError(1, 38, 38, &u, 0);
+    ReportIoError(Disposal::kRelease, 38, 38, &u, 0);
     return 99;
   });
   char text[256];
