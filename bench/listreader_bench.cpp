@@ -13,6 +13,7 @@
 
 #include "runtime/items.h"
 #include "runtime/platform/file.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textin/listreader.h"
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/items.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "runtime/items.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 
 namespace {

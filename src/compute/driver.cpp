@@ -12,6 +12,7 @@
 #include "runtime/items.h"
 #include "runtime/msg.h"
 #include "runtime/proctime.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textin/groupreader.h"
 #include "textin/listreader.h"
@@ -34,8 +35,8 @@ int32_t ReadCount() {
   const InItem items[] = {{kTypeInt32, 0, &n, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
   ListReader::read(kUnitInput, 0, items);
   if (n < 0) {
-    UnitBlock* u = nullptr;
-    if (AcquireUnit(kUnitInput, &u) == 0) ReportIoError(Disposal::kRelease, Code(Msg::kConversion), Code(Msg::kConversion), u, 0);
+    StatementUnit statement(kUnitInput, 0);
+    if (statement.held()) statement.Fail(Code(Msg::kConversion));
     ReportMessage(Msg::kConversion);
   }
   return n;

@@ -1,13 +1,10 @@
 // The message catalogue: number, severity and built-in text of every message
-// of the run-time, the severity prefixes, and the small printf-like formatter
-// (async-signal-safe) that fills in a row's conversions.
+// of the run-time, and the severity prefixes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "runtime/msg.h"
-
-struct MsgArg;
 
 enum Severity : uint8_t {
   kSevNone = 0,
@@ -51,12 +48,3 @@ void Close();
 
 // The run-time finish's name for MessageCatalogue::Close.
 void CloseMessageCatalogue();
-
-// Formats `format` with `args` into out[0..capacity), cutting what does not
-// fit. Conversions: %d %i %u %x %X %s %c %% with the flags '-' and '0', a
-// width, a precision and the length modifiers l, ll, h. A missing argument
-// counts as 0 or as the empty text; an integer given for %s prints in
-// decimal, a text given for an integer prints 0. Returns the length written (no NUL
-// is added). Async-signal-safe.
-size_t FormatText(char* out, size_t capacity, const char* format, const MsgArg* args,
-                  size_t arg_count);

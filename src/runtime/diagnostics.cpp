@@ -1,17 +1,13 @@
 // Run-time diagnostics: the report of a catalogue message (line, traceback,
-// log file, console), the failure path of input/output statements, the text
-// of a message, and the exit processing. The report path allocates nothing
+// log file, console), the text of a message, and the exit processing. The report path allocates nothing
 // and calls only async-signal-safe services, so the fault handlers use it.
 #include "runtime/diagnostics.h"
 
 #include <atomic>
 
 #include "runtime/catalogue.h"
-#include "runtime/events.h"
-#include "runtime/items.h"
 #include "runtime/msg.h"
 #include "runtime/traceback.h"
-#include "runtime/units.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/file.h"
 #include "runtime/platform/process.h"
@@ -40,6 +36,8 @@ std::atomic<bool> g_stderr_checked{false};
 constinit std::atomic<uint64_t> g_ending_thread{0};
 
 char g_message_text[kMessageTextSize];
+// Closes the units at the end of the run; registered at start-up.
+void (*g_close_units)() = nullptr;
 
 // Trap counts: enabled bits and counts, indexed by TrapIndex.
 enum TrapIndex { kTrapOverflow, kTrapUnderflow, kTrapDivide, kTrapInvalid, kTrapInexact, kTrapKinds };
@@ -194,61 +192,22 @@ int ReportMessageArgs(unsigned number, const MsgArg* args, size_t count) {
   EndAfterSevere(number, debugger);
 }
 
-// The file text of a failing statement: the unit's file name, with the
-// record position when the statement asked for it, or "Unknown" in quotes.
-size_t BuildFileText(UnitBlock* unit, char* out, size_t capacity) {
-  bool want_position = unit && (unit->flags & kUnitWantPosition);
-  if (unit) unit->flags &= ~kUnitWantPosition;
-  if (!unit || unit->name_len == 0) {
-    const MsgArg arg[] = {MsgArg(MessageCatalogue::Find(Msg::kUnknownName)->text)};
-    return FormatText(out, capacity, "\"%s\"", arg, 1);
-  }
-  size_t n = unit->name_len;
-  if (n > kMaxFileName) n = kMaxFileName;
-  if (n > capacity) n = capacity;
-  for (size_t i = 0; i < n; ++i) out[i] = unit->name[i];
-  if (want_position) {
-    char line[24];
-    const MsgArg line_arg[] = {MsgArg(static_cast<long long>(unit->record_counter) - 1)};
-    size_t line_len = FormatText(line, sizeof line, "%lld", line_arg, 1);
-    const MsgArg args[] = {MsgArg(line, static_cast<int64_t>(line_len)),
-                           MsgArg(static_cast<long long>(unit->position_column))};
-    n += FormatText(out + n, capacity - n, MessageCatalogue::Find(Msg::kLinePosition)->text, args, 2);
-  }
-  return n;
+}  // namespace
+
+int ReportMessage(unsigned number, std::initializer_list<MsgArg> args) {
+  return ReportMessageArgs(number, args.begin(), args.size());
 }
 
-// The status a statement takes instead of a message, if it asked for one.
-bool StatusWanted(int error, unsigned flags, int* status) {
-  bool end_of_file = error == Code(Msg::kEndOfFile) || error == Code(Msg::kEndOfFileAlso);
-  bool end_of_record = error == Code(Msg::kEndOfRecord) || error == Code(Msg::kEndOfRecordAlso);
-  if ((flags & kErrStatusWanted) && !end_of_file && !end_of_record) {
-    *status = error;
-    return true;
-  }
-  if ((flags & kEndStatusWanted) && (end_of_file || error == Code(Msg::kTooManyRecords))) {
-    *status = kStatusEndOfFile;
-    return true;
-  }
-  if ((flags & kEorStatusWanted) && end_of_record) {
-    *status = kStatusEndOfRecord;
-    return true;
-  }
-  return false;
+int ReportMessage(unsigned number, const MsgArg* args, size_t count) {
+  return ReportMessageArgs(number, args, count);
 }
 
-// Copies the message text into the statement's status-message variable,
-// blank-padded or cut to its length.
-void FillMessageTarget(UnitBlock* unit, unsigned number, const MsgArg* args, size_t count) {
-  if (!unit || !unit->message_target || unit->message_target_len <= 0) return;
-  char text[kFormattedSize];
+size_t FormatMessage(unsigned number, const MsgArg* args, size_t count, char* out,
+                     size_t capacity) {
   int severity;
-  size_t n = FormatMessageText(number, args, count, text, sizeof text, &severity);
-  size_t len = static_cast<size_t>(unit->message_target_len);
-  for (size_t i = 0; i < len; ++i) unit->message_target[i] = i < n ? text[i] : ' ';
+  return FormatMessageText(number, args, count, out, capacity, &severity);
 }
 
-// The line "dravel: <system text>" for an error code kept on the unit.
 void WriteSystemErrorLine(int error) {
   char text[256];
   Sys::ErrorText(error, text, sizeof text);
@@ -259,57 +218,7 @@ void WriteSystemErrorLine(int error) {
   Sys::WriteStderr(line, n);
 }
 
-// Finishes the unit of a failed statement as `disposal` says.
-void FinishUnit(Disposal disposal, UnitBlock* unit) {
-  if (!unit) return;
-  switch (disposal) {
-    case Disposal::kRelease:
-      ReleaseUnit(unit);
-      break;
-    case Disposal::kDiscard:
-      DiscardConnection(unit);
-      ReleaseUnit(unit);
-      break;
-    case Disposal::kClose:
-      CloseUnit(unit);
-      ReleaseUnit(unit);
-      break;
-    case Disposal::kKeep:
-      break;
-  }
-}
-
-}  // namespace
-
-int ReportMessage(unsigned number, std::initializer_list<MsgArg> args) {
-  return ReportMessageArgs(number, args.begin(), args.size());
-}
-
-int ReportIoError(Disposal disposal, int error_number, int message_number, UnitBlock* unit,
-                  unsigned flags) {
-  char file_text[kMaxFileName + 96];
-  size_t file_len = BuildFileText(unit, file_text, sizeof file_text);
-  int unit_number = unit ? unit->number : 0;
-  int system_error = unit ? unit->last_error : 0;
-  const MsgArg args[] = {MsgArg(unit_number), MsgArg(file_text, static_cast<int64_t>(file_len))};
-  unsigned number = static_cast<unsigned>(message_number);
-  FillMessageTarget(unit, number, args, 2);
-  int status = 0;
-  if (StatusWanted(error_number, flags, &status)) {
-    FinishUnit(disposal, unit);
-    return status;
-  }
-  if (system_error != 0) WriteSystemErrorLine(system_error);
-  FinishUnit(disposal, unit);
-  ReportMessageArgs(number, args, 2);
-  return error_number;
-}
-
-int ReportUnitNumberError(int error_number, int unit_number, unsigned flags) {
-  UnitBlock placeholder;  // no name: the file text reads "Unknown"
-  placeholder.number = unit_number;
-  return ReportIoError(Disposal::kKeep, error_number, error_number, &placeholder, flags);
-}
+void SetUnitsClosingHook(void (*close_units)()) { g_close_units = close_units; }
 
 const char* MessageText(unsigned number, std::initializer_list<MsgArg> args) {
   int severity;
@@ -342,7 +251,7 @@ int ExitProcessing() {
     if ((g_trap_enabled & (1u << c.index)) && count != 0) ReportMessage(c.row, {count});
   }
   Traceback::ReleaseContext();
-  if (ClearUnitsConnected()) CloseAllUnits();
+  if (g_close_units) g_close_units();
   return g_stored_status.load();
 }
 

@@ -1,27 +1,12 @@
 // Run-time diagnostics: formatting and writing a catalogue message with its
-// traceback, the failure path of input/output statements, and the exit.
+// traceback, and the exit processing.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
 #include "runtime/msg.h"
-
-struct UnitBlock;
-
-// One argument of a catalogue text: an integer (%d %i %u %ld %lx) or a text
-// (%s) given by start and length (length < 0: up to its NUL).
-struct MsgArg {
-  int64_t i = 0;
-  const char* s = nullptr;
-  int64_t len = -1;
-  MsgArg(int v) : i(v) {}
-  MsgArg(long v) : i(v) {}
-  MsgArg(long long v) : i(v) {}
-  MsgArg(unsigned v) : i(v) {}
-  MsgArg(unsigned long v) : i(static_cast<int64_t>(v)) {}
-  MsgArg(const char* text, int64_t length = -1) : s(text), len(length) {}
-};
+#include "runtime/msgformat.h"
 
 // Formats and writes the diagnostic of catalogue row `number`. Returns the
 // number for severities 0..3; a severe (4) message ends the process with the
@@ -31,31 +16,28 @@ inline int ReportMessage(Msg m, std::initializer_list<MsgArg> args = {}) {
   return ReportMessage(static_cast<unsigned>(Code(m)), args);
 }
 
-// Failure path of a statement on `unit` (may be null), which is first
-// finished as `disposal` says.
-// Returns the status for the statement when `flags` asks for it (the number,
-// or -1 / -2 for end of file / end of record); otherwise reports and, for a
-// severe message, does not return.
-int ReportIoError(Disposal disposal, int error_number, int message_number, UnitBlock* unit,
-                  unsigned flags);
+// ReportMessage with the arguments as an array.
+int ReportMessage(unsigned number, const MsgArg* args, size_t count);
 
-// ReportIoError for a statement that has no unit block (the unit number was
-// refused, as 32 for a number below -5): the text shows `unit_number` and
-// the file "Unknown". Same return as ReportIoError.
-int ReportUnitNumberError(int error_number, int unit_number, unsigned flags);
+// The text of row `number` with `args` filled in, without prefix, into
+// out[0..capacity) (cut to fit, no NUL). Returns its length.
+size_t FormatMessage(unsigned number, const MsgArg* args, size_t count, char* out,
+                     size_t capacity);
 
-// Shorthand: ReportIoError that releases the unit, with message = error.
-inline int FailStatement(UnitBlock* unit, int error, unsigned flags) {
-  return ReportIoError(Disposal::kRelease, error, error, unit, flags);
-}
+// Writes the line "dravel: <system text>" of the system error code `error`.
+void WriteSystemErrorLine(int error);
 
 // The formatted text of row `number` without prefix, in a process-wide
 // buffer of 256 bytes.
 const char* MessageText(unsigned number, std::initializer_list<MsgArg> args = {});
 
-// End-of-run processing: closes the units (once), releases the traceback
-// context and returns the stored exit status. Runs at most once in full.
+// End-of-run processing: reports the trap counts, releases the traceback
+// context, closes the units through the hook (once) and returns the stored
+// exit status. Runs at most once in full.
 int ExitProcessing();
+
+// The hook with which ExitProcessing closes the units; start-up registers it.
+void SetUnitsClosingHook(void (*close_units)());
 
 // The exit status that ExitProcessing returns (0 unless a floating-point
 // exception report stored its row number).

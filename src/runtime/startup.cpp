@@ -13,6 +13,7 @@
 #include "runtime/platform/clock.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/escape.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 
 namespace {
@@ -50,6 +51,7 @@ void StartRuntime() {
   std::lock_guard<std::mutex> hold(g_start_lock);
   if (g_started.load(std::memory_order_relaxed)) return;
   Sys::StartElapsedClock();
+  InstallStatementHooks();
   // The traceback context comes with the processor-exception handlers.
   InstallExceptionHandling();
   errno = 0;

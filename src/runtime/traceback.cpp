@@ -2,8 +2,7 @@
 // and the code address; routine, line and source are not known here.
 #include "runtime/traceback.h"
 
-#include "runtime/catalogue.h"
-#include "runtime/diagnostics.h"
+#include "runtime/msgformat.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/stackwalk.h"
 

@@ -8,10 +8,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "runtime/diagnostics.h"
 #include "runtime/msg.h"
 #include "runtime/platform/env.h"
-#include "runtime/units.h"
+#include "runtime/recordtype.h"
 
 namespace UnitEnv {
 namespace {
@@ -25,6 +24,7 @@ std::atomic<bool> g_sizes_read{false};
 Sizes g_sizes;
 std::atomic<bool> g_terminator_read{false};
 TerminatorRule g_terminator;
+void (*g_warning)(const char* variable) = nullptr;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -182,6 +182,8 @@ uint8_t TerminatorKind(const TerminatorRule& rule, int unit) {
   return rule.default_kind;
 }
 
+void SetWarningHook(void (*warn)(const char* variable)) { g_warning = warn; }
+
 uint8_t TerminatorForUnit(int unit) {
   if (!g_terminator_read.load(std::memory_order_acquire)) {
     bool malformed = false;
@@ -194,7 +196,7 @@ uint8_t TerminatorForUnit(int unit) {
       }
     }
     // Warned outside the lock: the report may look at units.
-    if (malformed) ReportMessage(Msg::kBadEnvSyntax, {MsgArg("VELD_FMT_TERMINATOR")});
+    if (malformed && g_warning) g_warning("VELD_FMT_TERMINATOR");
   }
   return TerminatorKind(g_terminator, unit);
 }

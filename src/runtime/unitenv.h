@@ -57,8 +57,13 @@ bool ParseTerminator(const char* text, TerminatorRule* rule);
 uint8_t TerminatorKind(const TerminatorRule& rule, int unit);
 
 // The record type VELD_FMT_TERMINATOR gives `unit`, or 0. The variable is read
-// at the first call; a malformed value is ignored and warned about (row 96) once.
+// at the first call; a malformed value is ignored and, once, handed to the
+// warning hook.
 uint8_t TerminatorForUnit(int unit);
+
+// The hook that warns of a malformed variable (start-up registers the
+// report of row 96); none: no warning.
+void SetWarningHook(void (*warn)(const char* variable));
 
 // VELD_BUFFERED, read at every call.
 bool BufferedByDefault();

@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <new>
 
-#include "runtime/diagnostics.h"
 #include "runtime/items.h"
 #include "runtime/msg.h"
 #include "runtime/platform/file.h"
@@ -614,7 +614,6 @@ void ClearUnit(UnitBlock* u, bool keep_name) {
   u->carriage_control = 0;
   u->terminator = '\n';
   u->flags &= kUnitPreconnected;
-  u->position_column = 0;
   if (!keep_name) {  // a failure report still needs the name and the system error
     u->name[0] = '\0';
     u->name_len = 0;
@@ -757,20 +756,6 @@ int ConnectAcquired(UnitBlock* u, const OpenAttr* attrs) {
   return FinishConnection(u, r);
 }
 
-int ConnectUnit(int number, unsigned flags, const OpenAttr* attrs) {
-  UnitBlock* u = nullptr;
-  int e = AcquireUnit(number, &u);
-  if (e != 0) {
-    if (u) return ReportIoError(Disposal::kKeep, e, e, u, flags);  // 40: the earlier statement keeps it
-    return ReportUnitNumberError(e, number, flags);
-  }
-  e = ConnectAcquired(u, attrs);
-  if (e == Code(Msg::kBadKeyword) || e == Code(Msg::kBadAttrCode)) return ReportIoError(Disposal::kRelease, e, e, u, flags);
-  if (e != 0) return ReportIoError(Disposal::kDiscard, e, e, u, flags);
-  ReleaseUnit(u);
-  return 0;
-}
-
 int ConnectDefaultUnit(UnitBlock* u) {
   if (u->flags & kUnitConnected) return 0;
   ClearUnit(u, false);
@@ -822,6 +807,21 @@ int PutRecord(UnitBlock* u, char* start, size_t length) {
   return result;
 }
 
+bool GrowUnitBuffer(UnitBlock* u, size_t capacity) {
+  char** const pointers[] = {&u->pos, &u->pending_end, &u->record_start, &u->record_end,
+                             &u->readahead};
+  ptrdiff_t offsets[std::size(pointers)];
+  for (size_t i = 0; i < std::size(pointers); ++i)
+    offsets[i] = *pointers[i] ? *pointers[i] - u->buffer : -1;
+  char* grown = static_cast<char*>(Sys::Reallocate(u->buffer, capacity));
+  if (grown == nullptr) return false;
+  for (size_t i = 0; i < std::size(pointers); ++i)
+    if (offsets[i] >= 0) *pointers[i] = grown + offsets[i];
+  u->buffer = grown;
+  u->capacity = static_cast<int32_t>(capacity);
+  return true;
+}
+
 int FlushUnit(UnitBlock* u) {
   if (!u->pending_end) return 0;
   char* end = u->pending_end;
@@ -829,28 +829,18 @@ int FlushUnit(UnitBlock* u) {
   return WriteBytes(u, u->buffer, static_cast<size_t>(end - u->buffer));
 }
 
-int RewindUnit(int number, unsigned flags) {
-  UnitBlock* u = nullptr;
-  int e = AcquireUnit(number, &u);
-  if (e != 0) {
-    if (u) return ReportIoError(Disposal::kKeep, e, e, u, flags);
-    return ReportUnitNumberError(e, number, flags);
-  }
-  if (!(u->flags & kUnitConnected)) {
-    ReleaseUnit(u);
-    return 0;
-  }
-  if (int w = FlushUnit(u)) return ReportIoError(Disposal::kRelease, w, w, u, flags);
-  if (u->flags & kUnitKeyed) return ReportIoError(Disposal::kRelease, Code(Msg::kRewindFailed), Code(Msg::kRewindFailed), u, flags);
-  e = GiveBackReadAhead(u);
+int RewindAcquired(UnitBlock* u) {
+  if (!(u->flags & kUnitConnected)) return 0;
+  if (int w = FlushUnit(u)) return w;
+  if (u->flags & kUnitKeyed) return Code(Msg::kRewindFailed);
+  int e = GiveBackReadAhead(u);
   if (e == 0) e = Sys::Seek(u->fd, 0, SEEK_SET, nullptr);
   if (e != 0) {
     u->last_error = e;
-    return ReportIoError(Disposal::kRelease, Code(Msg::kRewindFailed), Code(Msg::kRewindFailed), u, flags);
+    return Code(Msg::kRewindFailed);
   }
   ResetPositions(u);
   if (ArmsTruncation(u)) u->flags |= kUnitTruncateNext;
-  ReleaseUnit(u);
   return 0;
 }
 
@@ -897,7 +887,7 @@ void RemoveTaken(UnitBlock** head, Take& take) {
 
 }  // namespace
 
-void CloseAllUnits() {
+void CloseEveryUnit(void (*failed)(UnitBlock* unit, int error)) {
   // Detach every entry whose lock can be taken; entries held by this thread
   // (a statement in progress) are closed but stay in the table.
   constexpr int kMaxMine = 8;
@@ -926,11 +916,11 @@ void CloseAllUnits() {
     RemoveTaken(&g_private, take);
   }
   for (int i = 0; i < mine_count; ++i)
-    if (int e = CloseUnit(mine[i])) ReportIoError(Disposal::kKeep, e, e, mine[i], 0);
+    if (int e = CloseUnit(mine[i]); e != 0 && failed) failed(mine[i], e);
   while (closing) {
     UnitBlock* u = closing;
     closing = u->next;
-    if (int e = CloseUnit(u)) ReportIoError(Disposal::kKeep, e, e, u, 0);
+    if (int e = CloseUnit(u); e != 0 && failed) failed(u, e);
     UnlockUnit(u);
     FreeUnit(u);
   }
@@ -965,12 +955,3 @@ void FillClosedStandardStreams() {
 void ReadUnitSizeVariables() { UnitEnv::ReadSizes(); }
 
 void SetLockingMode(int mode) { g_locking_mode.store(mode); }
-
-int ConnectNamedFile(int number, unsigned flags, const char* name, int32_t length) {
-  const OpenAttr attrs[] = {
-      {kTypeChar, kFormText, kAttrFile, 0, name, length},
-      {kTypeInt32, kFormValue, kAttrStatus, kStatusUnknown, nullptr, 0},
-      {kTypeEnd, 0, 0, 0, nullptr, 0},
-  };
-  return ConnectUnit(number, flags, attrs);
-}

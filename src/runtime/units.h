@@ -5,19 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// How records end (the RECORDTYPE words).
-enum RecordType : uint8_t {
-  kRecFixed = 1,
-  kRecVariable = 2,
-  kRecSegmented = 3,
-  kRecUnformattedSeq = 4,
-  kRecStream = 5,
-  kRecStreamLF = 6,
-  kRecStreamCR = 7,
-  kRecStreamCRLF = 8,
-};
-
-enum CarriageControl : uint8_t { kCcFirstChar = 1, kCcList = 2, kCcNone = 3 };
+#include "runtime/recordtype.h"
 
 // Unit flags (UnitBlock::flags).
 enum UnitFlag : uint32_t {
@@ -39,7 +27,6 @@ enum UnitFlag : uint32_t {
   kUnitUnformatted = 1u << 15, // connected for unformatted transfers
   kUnitStdHandle = 1u << 16,   // the handle is one of descriptors 0, 1, 2
   kUnitConsole = 1u << 17,     // the handle is a character device
-  kUnitWantPosition = 1u << 18,// the next I/O error report shows line and position
 };
 
 constexpr int kMaxFileName = 256;
@@ -73,7 +60,6 @@ struct UnitBlock {
   uint8_t carriage_control = 0;  // CarriageControl
   uint8_t terminator = '\n';     // input record terminator byte
   uint32_t flags = 0;            // UnitFlag bits
-  int64_t position_column = 0;   // position shown with kUnitWantPosition
   char name[kMaxFileName + 1] = {};
   // Locking: the statement in progress holds the unit; `owner` is the token
   // of its thread (see ThisThreadToken), 0 while the unit is free.
@@ -114,16 +100,6 @@ int AcquireUnit(int number, UnitBlock** unit);
 // Ends a statement on `unit`: releases its lock. Returns 0.
 int ReleaseUnit(UnitBlock* unit);
 
-// Explicit connection of `number` from the attribute list. Returns 0, or the
-// error number when `flags` has kErrStatusWanted; otherwise a failure is
-// reported and the run ends.
-int ConnectUnit(int number, unsigned flags, const OpenAttr* attrs);
-
-// Connects `number` to the file `name` (`length` bytes) with status UNKNOWN and
-// every other attribute at its default, as the program connects its files.
-// Returns as ConnectUnit.
-int ConnectNamedFile(int number, unsigned flags, const char* name, int32_t length);
-
 // Implicit connection of a preconnected unit (the default output unit -1) at
 // its first use. `unit` is acquired by the caller. Returns 0 or an error number.
 int ConnectDefaultUnit(UnitBlock* unit);
@@ -133,16 +109,18 @@ int ConnectDefaultUnit(UnitBlock* unit);
 // room for it). Returns 0 or 38 (the system error is kept on the unit).
 int PutRecord(UnitBlock* unit, char* start, size_t length);
 
-// Rewinds `number`. Returns 0, or the error number with kErrStatusWanted;
-// otherwise a failure is reported and the run ends.
-int RewindUnit(int number, unsigned flags);
+// Rewinds the acquired `unit` (nothing for a unit not connected): held
+// output is written, the position goes back to the first record. Returns 0,
+// 38 (held output) or 20; the system error is kept on the unit.
+int RewindAcquired(UnitBlock* unit);
 
 // Closes every connected unit (program end) and removes the visited entries
 // from the table; a unit whose lock another thread holds is skipped. A unit
 // held by the calling thread is closed but keeps its entry. A failure to close
-// is error 28 (38 for held output), reported as severe. It does not look at
+// (28, or 38 for held output) goes to `failed` (when given) with the unit,
+// which still has its name and system error. It does not look at
 // AnyUnitConnected: the exit processing decides whether to call it.
-void CloseAllUnits();
+void CloseEveryUnit(void (*failed)(UnitBlock* unit, int error));
 
 // True once a unit has been connected and until CloseAllUnits ran;
 // ClearUnitsConnected returns the old value and clears it.
@@ -199,3 +177,8 @@ int CloseUnit(UnitBlock* unit);
 
 // Writes the held output of a buffered unit. Returns 0 or 38.
 int FlushUnit(UnitBlock* unit);
+
+// Moves the unit's buffer, and every pointer into it, to a block of
+// `capacity` bytes (a first block when it has none). Returns false, with
+// nothing changed, when the block cannot be had.
+bool GrowUnitBuffer(UnitBlock* unit, size_t capacity);

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/diagnostics.h"
 #include "runtime/items.h"
 #include "runtime/msg.h"
+#include "runtime/statement.h"
 #include "runtime/platform/memory.h"
 #include "runtime/units.h"
 #include "textin/groupscan.h"
@@ -342,36 +342,34 @@ int Parse(Reader& r) {
 }  // namespace
 
 int read(int unit_number, unsigned flags, const GroupDescriptor& group) {
-  UnitBlock* unit = nullptr;
-  int rc = AcquireUnit(unit_number, &unit);
-  if (rc != 0) return ReportIoError(Disposal::kKeep, rc, rc, unit, flags);
-  if (unit->flags & kUnitUnformatted) return FailStatement(unit, Code(Msg::kUnformattedUnit), flags);
-  if (unit->flags & kUnitDirect) return FailStatement(unit, Code(Msg::kDirectUnit), flags);
+  StatementUnit statement(unit_number, flags);
+  if (!statement.held()) return statement.status();
+  UnitBlock* const unit = statement.unit();
+  if (unit->flags & kUnitUnformatted) return statement.Fail(Code(Msg::kUnformattedUnit));
+  if (unit->flags & kUnitDirect) return statement.Fail(Code(Msg::kDirectUnit));
 
   char* buffer = static_cast<char*>(Sys::Allocate(kTokenBufferSize));
-  if (buffer == nullptr) return FailStatement(unit, Code(Msg::kNoMemory), flags);
+  if (buffer == nullptr) return statement.Fail(Code(Msg::kNoMemory));
 
   Reader r;
   r.group = &group;
   r.scan.unit = unit;
   r.scan.group = &group;
   r.scan.buffer = buffer;
-  rc = Fetch(r.scan);
+  int rc = Fetch(r.scan);
   if (rc != 0) {
     // End of file (or a read failure) at the first record: no position.
     Sys::Release(buffer);
-    return FailStatement(unit, rc, flags);
+    return statement.Fail(rc);
   }
   rc = Parse(r);
   if (r.scan.p != nullptr) unit->pos = const_cast<char*>(r.scan.p);
   Sys::Release(buffer);
   if (rc != 0) {
-    unit->flags |= kUnitWantPosition;
-    unit->position_column = Position(r.scan);
-    return FailStatement(unit, rc, flags);
+    const FailPosition where{static_cast<int64_t>(unit->record_counter) - 1, Position(r.scan)};
+    return statement.Fail(rc, &where);
   }
-  ReleaseUnit(unit);
-  return 0;
+  return statement.Done();
 }
 
 }  // namespace GroupReader

@@ -12,8 +12,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "runtime/diagnostics.h"
 #include "runtime/msg.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textin/decimal.h"
 #include "textin/number.h"
@@ -939,38 +939,24 @@ done:
 #endif
 }
 
-// The unit of a statement, acquired; null after a failure, which is then
-// reported as `read` reports it and *status holds the statement's status.
-UnitBlock* AcquireForStatement(int number, unsigned flags, int* status) {
-  UnitBlock* unit = nullptr;
-  int err = AcquireUnit(number, &unit);
-  if (err == 0) return unit;
-  *status = unit ? ReportIoError(Disposal::kKeep, err, err, unit, flags) : ReportUnitNumberError(err, number, flags);
-  return nullptr;
-}
-
 }  // namespace
 
 int read(int number, unsigned flags, const InItem* items) {
-  int status = 0;
-  UnitBlock* unit = AcquireForStatement(number, flags, &status);
-  if (unit == nullptr) return status;
-  int err = ReadHeld(unit, items);
-  if (err != 0) return FailStatement(unit, err, flags);
-  ReleaseUnit(unit);
-  return 0;
+  StatementUnit statement(number, flags);
+  if (!statement.held()) return statement.status();
+  if (const int err = ReadHeld(statement.unit(), items)) return statement.Fail(err);
+  return statement.Done();
 }
 
 int64_t count_reads(int number, unsigned flags, const InItem* items) {
   flags |= kEndStatusWanted;
   int64_t count = 0;
   for (;;) {
-    int status = 0;
-    UnitBlock* unit = AcquireForStatement(number, flags & ~kErrStatusWanted, &status);
-    if (unit == nullptr) return count;  // reported without the error status: the run has ended
-    // Statements that succeed keep the unit; a failure gives it up (its
-    // report releases the unit), and so does a console event waiting for
-    // the end of the statements.
+    StatementUnit statement(number, flags & ~kErrStatusWanted);
+    if (!statement.held()) return count;  // reported without the error status: the run has ended
+    // Statements that succeed keep the unit; a failure gives it up, and so
+    // does a console event waiting for the end of the statements.
+    UnitBlock* const unit = statement.unit();
     const bool plain_records = (flags & kErrStatusWanted) && IsUnstoredNumberItem(items) &&
                                (unit->flags & kUnitConnected) &&
                                !(unit->flags & (kUnitUnformatted | kUnitDirect));
@@ -981,16 +967,14 @@ int64_t count_reads(int number, unsigned flags, const InItem* items) {
       ++count;
       if (PendingActionWaiting()) break;
     }
-    if (err == 0) {
-      ReleaseUnit(unit);
-      continue;
-    }
+    if (err == 0) continue;  // the unit is handed back as `statement` ends
     // A value that fails (59, 64) has used up its record and counts. A
     // failure of the file or the unit (a read that failed, a buffer that
     // cannot grow) would only come back at the next statement, or skip a
     // record unseen: it is reported as without kErrStatusWanted.
     const bool value_error = err == Code(Msg::kListSyntax) || err == Code(Msg::kConversion);
-    const int ios = FailStatement(unit, err, value_error ? flags : flags & ~kErrStatusWanted);
+    statement.set_flags(value_error ? flags : flags & ~kErrStatusWanted);
+    const int ios = statement.Fail(err);
     if (ios == kStatusEndOfFile || !value_error) return count;
     ++count;
   }

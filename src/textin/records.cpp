@@ -53,10 +53,7 @@ int GrowBuffer(UnitBlock* unit) {
   if (unit->capacity > kMaxCapacity / 2) return Code(Msg::kNoBufferMemory);
   int32_t bigger = unit->buffer != nullptr ? unit->capacity * 2 : unit->capacity;
   if (bigger < 8192) bigger = 8192;
-  void* p = Sys::Reallocate(unit->buffer, static_cast<size_t>(bigger));
-  if (p == nullptr) return Code(Msg::kNoBufferMemory);
-  unit->buffer = static_cast<char*>(p);
-  unit->capacity = bigger;
+  if (!GrowUnitBuffer(unit, static_cast<size_t>(bigger))) return Code(Msg::kNoBufferMemory);
   return 0;
 }
 

@@ -6,11 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 
-#include "runtime/diagnostics.h"
 #include "runtime/msg.h"
-#include "runtime/platform/memory.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textout/realtext.h"
 
@@ -23,8 +21,7 @@ constexpr int kTerminatorRoom = 2;
 
 // Layout state of the statement in progress on this thread.
 struct Statement {
-  UnitBlock* unit = nullptr;   // null: no statement in progress
-  unsigned flags = 0;
+  StatementUnit hold;          // not held: no statement in progress
   int32_t room = 0;            // positions left in the current record
   bool at_record_start = true; // nothing placed in the current record yet
   uint8_t last_item_kind = 0;  // type code of the last item in the record; 0 none
@@ -36,29 +33,12 @@ thread_local Statement g_statement;
 // Where the next record is built: behind the held output of a buffered unit.
 char* RecordBase(const UnitBlock* u) { return u->pending_end ? u->pending_end : u->buffer; }
 
-// Moves the unit's buffer, and every pointer into it, to a block of
-// `capacity` bytes. Returns false (nothing changed) when it cannot be had.
-bool GrowBuffer(UnitBlock* u, size_t capacity) {
-  char** const pointers[] = {&u->pos, &u->pending_end, &u->record_start, &u->record_end,
-                             &u->readahead};
-  ptrdiff_t offsets[std::size(pointers)];
-  for (size_t i = 0; i < std::size(pointers); ++i)
-    offsets[i] = *pointers[i] ? *pointers[i] - u->buffer : -1;
-  char* grown = static_cast<char*>(Sys::Reallocate(u->buffer, capacity));
-  if (grown == nullptr) return false;
-  for (size_t i = 0; i < std::size(pointers); ++i)
-    if (offsets[i] >= 0) *pointers[i] = grown + offsets[i];
-  u->buffer = grown;
-  u->capacity = static_cast<int32_t>(capacity);
-  return true;
-}
-
 // Begins a new record: the layout state is reset and room is made for the
 // longest record this writer can build (the line width, or one REAL(4) field
 // on a narrower line) with its terminator: held output of a buffered unit is
 // written first, then the buffer is enlarged if need be. Returns 0, 38 or 66.
 int StartRecord(Statement& s) {
-  UnitBlock* u = s.unit;
+  UnitBlock* u = s.hold.unit();
   const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
   const size_t capacity = static_cast<size_t>(u->capacity);
   if (u->pending_end != nullptr && static_cast<size_t>(u->pending_end - u->buffer) + longest > capacity) {
@@ -66,7 +46,7 @@ int StartRecord(Statement& s) {
   }
   const size_t offset = static_cast<size_t>(RecordBase(u) - u->buffer);
   if (offset + longest > capacity) {
-    if (capacity > INT32_MAX / 2 || !GrowBuffer(u, std::max(2 * capacity, offset + longest)))
+    if (capacity > INT32_MAX / 2 || !GrowUnitBuffer(u, std::max(2 * capacity, offset + longest)))
       return Code(Msg::kRecordOverflow);
   }
   u->record_start = u->pos = RecordBase(u);
@@ -78,7 +58,7 @@ int StartRecord(Statement& s) {
 
 // Hands the record [record_start, pos) to the unit. Returns 0 or 38.
 int WriteRecord(Statement& s) {
-  UnitBlock* u = s.unit;
+  UnitBlock* u = s.hold.unit();
   u->record_end = u->pos;
   const int rc = PutRecord(u, u->record_start, static_cast<size_t>(u->pos - u->record_start));
   return rc == 0 ? 0 : Code(Msg::kWriteFailed);
@@ -91,14 +71,14 @@ int NextRecord(Statement& s) {
 }
 
 void PutBlank(Statement& s) {
-  *s.unit->pos++ = ' ';
+  *s.hold.unit()->pos++ = ' ';
   if (s.room > 0) --s.room;
 }
 
 // Places one REAL(4) item: a new record when fewer than 15 positions are
 // left (unless the record is still empty), then the field. Returns 0 or an error.
 int PlaceReal(Statement& s, const OutItem& item) {
-  UnitBlock* u = s.unit;
+  UnitBlock* u = s.hold.unit();
   if (s.room < RealText::kFieldWidth && u->pos != u->record_start) {
     if (const int rc = NextRecord(s)) return rc;
   }
@@ -118,7 +98,7 @@ int PlaceReal(Statement& s, const OutItem& item) {
 // beginning with a blank. Returns 0 or an error (66: the line is too narrow
 // to make progress).
 int PlaceCharacter(Statement& s, const OutItem& item) {
-  UnitBlock* u = s.unit;
+  UnitBlock* u = s.hold.unit();
   const char* text = static_cast<const char*>(item.value);
   int64_t left = item.length > 0 ? item.length : 0;
   const int32_t fits = s.room;
@@ -163,7 +143,7 @@ int Place(Statement& s, const OutItem& item) {
 // Ends the statement's records: a record with one blank when nothing was
 // placed, the last record written. The unit stays held. Returns 0 or an error.
 int EndRecords(Statement& s) {
-  UnitBlock* u = s.unit;
+  UnitBlock* u = s.hold.unit();
   if (s.at_record_start && u->pos == u->record_start) {
     if (u->line_width < 2) return Code(Msg::kRecordOverflow);
     PutBlank(s);
@@ -177,10 +157,8 @@ int EndRecords(Statement& s) {
 
 // Ends the statement after its records: the unit is released.
 void ReleaseStatement(Statement& s) {
-  UnitBlock* u = s.unit;
-  s.unit = nullptr;
   s.failed = 0;
-  ReleaseUnit(u);
+  s.hold.Release();
 }
 
 // Ends the statement: its records, then the unit. Returns 0 or an error.
@@ -193,10 +171,8 @@ int EndStatement(Statement& s) {
 // Failure of the statement in progress: the unit is released and the error
 // reported, or returned when the statement asked for its status.
 int Fail(Statement& s, int error) {
-  UnitBlock* u = s.unit;
-  s.unit = nullptr;
   s.failed = error;
-  return FailStatement(u, error, s.flags);
+  return s.hold.Fail(error);
 }
 
 // Places `item` (if any) and ends the statement when `more` is false.
@@ -230,13 +206,13 @@ int WriteCheck(const UnitBlock* u) {
   return 0;
 }
 
-// Begins a statement on the acquired `unit`: implicit connection, the checks,
+// Begins a statement on the unit that `held` holds: implicit connection, the checks,
 // the first record, then the first item.
-int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool more) {
+int BeginHeld(StatementUnit&& held, const OutItem* first, bool more) {
   Statement& s = g_statement;
   s = Statement{};
-  s.unit = unit;
-  s.flags = flags;
+  s.hold = static_cast<StatementUnit&&>(held);
+  UnitBlock* const unit = s.hold.unit();
   if (!(unit->flags & kUnitConnected)) {
     if (const int rc = ConnectImplicitly(unit)) return Fail(s, rc);
   }
@@ -251,7 +227,7 @@ int BeginAcquired(UnitBlock* unit, unsigned flags, const OutItem* first, bool mo
 // and put run it after their checks; the unit stays held. Returns 0 or an error.
 int PairStatement(Statement& s, const float* x, const float* y) {
   if (const int rc = StartRecord(s)) return rc;
-  UnitBlock* const u = s.unit;
+  UnitBlock* const u = s.hold.unit();
   if (u->line_width >= 2 * RealText::kFieldWidth) {
     // Both fields fit the empty record: PlaceReal would put them side by
     // side, and EndRecords reads nothing else of what it would set.
@@ -280,7 +256,7 @@ int write_real_pairs(int unit, unsigned flags, const float* first, const float* 
     const OutItem x{kTypeReal4, &first[j], 4};
     if (const int rc = begin(unit, flags, &x, true)) return rc;
     Statement& s = g_statement;
-    if (s.unit == nullptr) return s.failed;
+    if (!s.hold.held()) return s.failed;
     const OutItem y{kTypeReal4, &second[j], 4};
     if (const int rc = PlaceReal(s, y)) return Fail(s, rc);
     if (const int rc = EndRecords(s)) return Fail(s, rc);
@@ -293,19 +269,18 @@ int write_real_pairs(int unit, unsigned flags, const float* first, const float* 
 }
 
 int begin(int unit, unsigned flags, const OutItem* first, bool more) {
-  UnitBlock* u = nullptr;
-  if (const int rc = AcquireUnit(unit, &u)) {
+  StatementUnit held(unit, flags);
+  if (!held.held()) {
     // A statement still in progress on this thread keeps its state.
-    if (g_statement.unit == nullptr) g_statement.failed = rc;
-    if (u != nullptr) return ReportIoError(Disposal::kKeep, rc, rc, u, flags);
-    return ReportUnitNumberError(rc, unit, flags);
+    if (!g_statement.hold.held()) g_statement.failed = held.status();
+    return held.status();
   }
-  return BeginAcquired(u, flags, first, more);
+  return BeginHeld(static_cast<StatementUnit&&>(held), first, more);
 }
 
 int put(const OutItem& item, bool more) {
   Statement& s = g_statement;
-  if (s.unit == nullptr) return s.failed;
+  if (!s.hold.held()) return s.failed;
   return Continue(s, &item, more);
 }
 

@@ -11,6 +11,7 @@
 #include "runtime/items.h"
 #include "runtime/platform/cpu.h"
 #include "runtime/startup.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 #include "textout/listwriter.h"

@@ -12,6 +12,7 @@
 #include "app/process.h"
 #include "runtime/items.h"
 #include "runtime/platform/fault.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 #include "textin/listreader.h"

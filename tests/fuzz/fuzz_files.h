@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/items.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 
 namespace fuzzfiles {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/items.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textin/groupreader.h"
 #include "fuzz_files.h"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/items.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "textin/listreader.h"
 #include "fuzz_files.h"

@@ -1,6 +1,5 @@
-// Tests of the diagnostics: reports and their switches, statement failure
-// statuses, the file text, message texts, exit processing, exceptions and
-// console events. Anything that may end the process runs in a child.
+// Tests of the diagnostics: reports and their switches, message texts, exit
+// processing, exceptions and console events. Anything that may end the process runs in a child.
 #include "runtime/diagnostics.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 #include "runtime/events.h"
 #include "runtime/items.h"
 #include "runtime/traceback.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "runtime/platform/escape.h"
 #include "runtime/platform/fault.h"
@@ -236,129 +236,6 @@ TEST(ReportMessage, WithoutReportBuffer) {
   EXPECT_EQ(r.err, "dravel: severe (502): insufficient memory to write the diagnostic of message 24\r\n");
 }
 
-// --- ReportIoError ---------------------------------------------------------
-
-void NameUnit(UnitBlock& u, int number, const char* name) {
-  u.number = number;
-  u.name_len = static_cast<uint16_t>(std::strlen(name));
-  std::memcpy(u.name, name, u.name_len);
-}
-
-TEST(ReportIoError, StatusesForTheStatementOptions) {
-  struct Case {
-    unsigned flags;
-    int error;
-    int status;
-  };
-  const Case cases[] = {
-      {kErrStatusWanted, 64, 64},
-      {kErrStatusWanted, 29, 29},
-      {kErrStatusWanted | kEndStatusWanted, 59, 59},
-      {kEndStatusWanted, 24, kStatusEndOfFile},
-      {kEndStatusWanted, 27, kStatusEndOfFile},
-      {kEndStatusWanted, 613, kStatusEndOfFile},
-      {kErrStatusWanted | kEndStatusWanted, 24, kStatusEndOfFile},
-      {kEorStatusWanted, 268, kStatusEndOfRecord},
-      {kEorStatusWanted, 758, kStatusEndOfRecord},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
-    UnitBlock u;
-    NameUnit(u, 2, "/d/deformacia.txt");
-    EXPECT_EQ(ReportIoError(Disposal::kKeep, c.error, c.error, &u, c.flags), c.status);
-  }
-}
-
-// The options that do not cover the error leave it to the report.
-TEST(ReportIoError, UncoveredErrorsAreReported) {
-  struct Case {
-    unsigned flags;
-    int error;
-  };
-  const Case cases[] = {{kErrStatusWanted, 24}, {kEndStatusWanted, 64}, {0, 24},
-                        {kErrStatusWanted, 613}, {kEorStatusWanted, 24}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
-    TempDir dir;
-    RunResult r = RunInChild(dir.path(), [&] {
-      UnitBlock u;
-      NameUnit(u, 2, "/d/deformacia.txt");
-      ReportIoError(Disposal::kKeep, c.error, c.error, &u, c.flags);
-      return 99;
-    });
-    EXPECT_EQ(r.status, c.error % 256);
-    EXPECT_EQ(r.err.rfind("dravel: severe (", 0), 0u) << r.err;
-  }
-}
-
-TEST(ReportIoError, FileTextWithRecordPositionIsUsedOnce) {
-  UnitBlock u;
-  NameUnit(u, 1, "/w/input.txt");
-  u.flags = kUnitWantPosition;
-  u.record_counter = 5;
-  u.position_column = 7;
-  char target[80];
-  u.message_target = target;
-  u.message_target_len = sizeof target;
-  EXPECT_EQ(ReportIoError(Disposal::kKeep, 17, 17, &u, kErrStatusWanted), 17);
-  std::string expected =
-      "syntax error in NAMELIST input, unit 1, file /w/input.txt, line 4, position 7";
-  EXPECT_EQ(std::string(target, sizeof target), expected + std::string(80 - expected.size(), ' '));
-  EXPECT_EQ(u.flags & kUnitWantPosition, 0u);
-  // Second failure: no position any more; a short target is cut.
-  u.message_target_len = 20;
-  EXPECT_EQ(ReportIoError(Disposal::kKeep, 64, 64, &u, kErrStatusWanted), 64);
-  EXPECT_EQ(std::string(target, 20), "input conversion err");
-}
-
-TEST(ReportIoError, SevereReportShowsPositionAndUnknownName) {
-  TempDir dir;
-  RunResult r = RunInChild(dir.path(), [] {
-    UnitBlock u;
-    NameUnit(u, 1, "/w/input.txt");
-    u.flags = kUnitWantPosition;
-    u.record_counter = 1;
-    u.position_column = 0;
-    ReportIoError(Disposal::kRelease, 24, 24, &u, 0);
-    return 99;
-  });
-  EXPECT_EQ(r.status, 24);
-  EXPECT_EQ(r.err,
-            "dravel: severe (24): end-of-file during read, unit 1, file /w/input.txt, line 0, position 0\r\n");
-
-  r = RunInChild(dir.path(), [] {
-    UnitBlock u;
-    u.number = 7;
-    ReportIoError(Disposal::kRelease, 39, 39, &u, 0);
-    return 99;
-  });
-  EXPECT_EQ(r.status, 39);
-  EXPECT_EQ(r.err, "dravel: severe (39): error during read, unit 7, file \"Unknown\"\r\n");
-
-  r = RunInChild(dir.path(), [] {
-    ReportUnitNumberError(32, -9, 0);
-    return 99;
-  });
-  EXPECT_EQ(r.status, 32);
-  EXPECT_EQ(r.err, "dravel: severe (32): invalid logical unit number, unit -9, file \"Unknown\"\r\n");
-}
-
-TEST(ReportIoError, SystemErrorTextComesFirstOnItsOwnLine) {
-  TempDir dir;
-  RunResult r = RunInChild(dir.path(), [] {
-    UnitBlock u;
-    NameUnit(u, 3, "/w/output.txt");
-    u.last_error = ENOSPC;
-    ReportIoError(Disposal::kRelease, 38, 38, &u, 0);
-    return 99;
-  });
-  char text[256];
-  Sys::ErrorText(ENOSPC, text, sizeof text);
-  EXPECT_EQ(r.status, 38);
-  EXPECT_EQ(r.err, std::string("dravel: ") + text +
-                       "\r\ndravel: severe (38): error during write, unit 3, file /w/output.txt\r\n");
-}
-
 // --- MessageText, ExitProcessing -------------------------------------------
 
 TEST(MessageText, FormatsWithoutPrefixAndCutsAt255) {
@@ -557,6 +434,7 @@ TEST(ConsoleEvents, EventInsideStatementWaitsForItsEnd) {
         [buffered] {
           InstallExceptionHandling();
           InstallConsoleEventHandling();
+          InstallStatementHooks();  // the exit processing closes the units
           alarm(60);
           if (ConnectNamedFile(7, 0, "out.txt", 7) != 0) return 97;
           UnitBlock* u = nullptr;

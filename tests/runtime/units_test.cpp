@@ -1,6 +1,7 @@
 // Tests of the unit table, locking, connection (names, open fallbacks, error
 // mapping, finishing), record output, rewinding and closing. Paths that end
 // the run or read the environment run in a forked child.
+#include "runtime/statement.h"
 #include "runtime/units.h"
 
 #include <fcntl.h>

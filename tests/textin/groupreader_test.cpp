@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -14,6 +16,7 @@
 
 #include "runtime/items.h"
 #include "runtime/platform/fault.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 #include "textin/groupscan.h"
@@ -31,7 +34,7 @@ struct Outcome {
   std::vector<float> ey = std::vector<float>(kStorage, U);
   std::vector<float> sy = std::vector<float>(kStorage, U);
   uint64_t line = 0;     // record counter minus one after the statement
-  int64_t position = 0;  // position the unit holds for the diagnostic
+  int64_t position = 0;  // position shown in the failure's text
 };
 
 GroupObject RealArray(const char* name, float* storage, int32_t upper) {
@@ -58,13 +61,23 @@ int ReadFrom(const std::string& bytes, const GroupDescriptor& group, Outcome* ou
     ADD_FAILURE() << "cannot connect unit 1";
     return -100;
   }
+  // The failure's text, with its position when it has one, lands in the
+  // statement's status-message variable.
+  char text[512] = {};
+  UnitBlock* unit = nullptr;
+  if (AcquireUnit(1, &unit) == 0) {
+    unit->message_target = text;
+    unit->message_target_len = sizeof text - 1;
+    ReleaseUnit(unit);
+  }
   if (fault.nth != 0) Sys::SetFault(fault.nth, fault.error, fault.kinds);
   const int status = GroupReader::read(1, kErrStatusWanted | kEndStatusWanted, group);
   Sys::SetFault(0, 0);
-  UnitBlock* unit = nullptr;
   if (out != nullptr && AcquireUnit(1, &unit) == 0) {
     out->line = unit->record_counter - 1;
-    out->position = unit->position_column;
+    const char* at = std::strstr(text, ", position ");
+    out->position = at != nullptr ? std::atoll(at + std::strlen(", position ")) : 0;
+    unit->message_target = nullptr;
     ReleaseUnit(unit);
   }
   CloseAllUnits();
@@ -316,8 +329,8 @@ TEST(GroupReader, HandWrittenFilesReadTheSameBackbone) {
   }
 }
 
-// The unit keeps the line (record counter minus one) and the characters of
-// the record consumed when the statement failed.
+// The unit keeps the line (record counter minus one); the failure's text
+// shows the characters of the record consumed when the statement failed.
 TEST(GroupReader, FailurePosition) {
   struct PositionCase {
     const char* name;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/platform/fault.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 #include "textin/number.h"

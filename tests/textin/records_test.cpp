@@ -10,6 +10,7 @@
 
 #include "runtime/items.h"
 #include "runtime/platform/fault.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 

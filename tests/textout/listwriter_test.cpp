@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/platform/fault.h"
+#include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
 #include "textout/realtext.h"
