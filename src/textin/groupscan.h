@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "textin/groupreader.h"
+#include "textin/group.h"
 
 struct UnitBlock;
 
