@@ -194,7 +194,7 @@ constexpr Word kPositionWords[] = {{"APPEND", 1}, {"ASIS", 2}, {"REWIND", 3}};
 constexpr Word kShareWords[] = {{"COMPAT", 1}, {"DENYNONE", 2}, {"DENYRD", 3}, {"DENYRW", 4}, {"DENYWR", 5}};
 constexpr Word kBufferedWords[] = {{"NO", 1}, {"YES", 2}};
 
-#define WORDS(code, list) {code, list, static_cast<int>(sizeof list / sizeof list[0])}
+#define WORDS(code, list) {(code), (list), static_cast<int>(sizeof(list) / sizeof((list)[0]))}
 constexpr WordList kWordLists[] = {
     WORDS(kAttrAccess, kAccessWords),         WORDS(kAttrBlank, kBlankWords),
     WORDS(kAttrCarriageControl, kCarriageWords), WORDS(kAttrDispose, kDisposeWords),
@@ -430,7 +430,7 @@ int OpenFile(UnitBlock* u, const ConnectRequest& r) {
   }
   switch (status) {
     case kStatusOld: break;
-    case kStatusNew: mode |= Sys::kOpenCreate | Sys::kOpenExclusive; break;
+    case kStatusNew:
     case kStatusScratch: mode |= Sys::kOpenCreate | Sys::kOpenExclusive; break;
     case kStatusReplace: mode |= Sys::kOpenCreate | Sys::kOpenTruncate; break;
     default:
