@@ -10,9 +10,11 @@
 #include "runtime/diagnostics.h"
 #include "runtime/events.h"
 #include "runtime/floatctl.h"
+#include "runtime/msg.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/escape.h"
+#include "runtime/platform/file.h"
 #include "runtime/statement.h"
 #include "runtime/units.h"
 
@@ -56,7 +58,9 @@ void StartRuntime() {
   InstallExceptionHandling();
   errno = 0;
   InstallConsoleEventHandling();
-  FillClosedStandardStreams();
+  // A closed standard stream that cannot get the null device ends the run.
+  if (int unit = 0; !FillClosedStandardStreams(&unit))
+    ReportMessage(Msg::kOpenFailed, {unit, Sys::kNullDevice});
   g_no_error_dialogs = Sys::EnvSwitch("VELD_NOERROR_DIALOGS");
   ClearFloatStatus();
   // The command-line words were taken by the initialiser, when it had them.

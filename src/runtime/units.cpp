@@ -941,15 +941,16 @@ void CreatePreconnectedUnits() {
   }
 }
 
-void FillClosedStandardStreams() {
+bool FillClosedStandardStreams(int* failed_unit) {
   // The preconnected unit each descriptor stands for: 5 input, 6 output, 0 error.
   static const int kStreamUnit[3] = {5, 6, 0};
   for (int fd = 0; fd <= 2; ++fd) {
     if (Sys::FillIfClosed(fd) != 0) {
-      ReportMessage(kErrOpen, {kStreamUnit[fd], Sys::kNullDevice});
-      return;
+      *failed_unit = kStreamUnit[fd];
+      return false;
     }
   }
+  return true;
 }
 
 void ReadUnitSizeVariables() { UnitEnv::ReadSizes(); }

@@ -132,8 +132,9 @@ void CreatePreconnectedUnits();
 
 // Start-up, before any file is connected: opens the null device on each of
 // descriptors 0, 1 and 2 that is not open, so that no file a unit opens can
-// become a standard stream. A failure ends the run with 30.
-void FillClosedStandardStreams();
+// become a standard stream. Returns false, with the unit the descriptor
+// stands for (5, 6 or 0) in *failed_unit, when the null device cannot be had.
+bool FillClosedStandardStreams(int* failed_unit);
 
 // Start-up: reads the size variables of the environment once.
 void ReadUnitSizeVariables();
