@@ -1,7 +1,6 @@
 // The floating-point mode of the library's calls.
 #include "api/fpmode.h"
 
-#include "compute/driver.h"
 #include "runtime/floatctl.h"
 #include "runtime/platform/cpu.h"
 #include "runtime/startup.h"

@@ -98,8 +98,7 @@ void WriteTime(float seconds) {
 }  // namespace
 
 void PrepareRun() {
-  SetFloatControl(kComputeFloatRequest);
-  SetFlushToZero();
+  EnterComputationMode();
   SetLockingMode(2);
 }
 

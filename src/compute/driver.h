@@ -13,11 +13,6 @@ struct ProgramState {
 };
 extern ProgramState g_program;
 
-// The floating-point control the body asks for (SetFloatControl: flush to
-// zero and denormals are zero, where the processor class allows them) before
-// it sets flush-to-zero itself; the computation runs in that mode.
-constexpr unsigned kComputeFloatRequest = 3;
-
 // Runs the program body once. Failures end the process through the
 // diagnostics; a normal run returns.
 void RunProgram();

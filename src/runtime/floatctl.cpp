@@ -86,17 +86,14 @@ uint32_t ClassifyProcessor(const CpuIdentity& id) {
   if (!id.has_leaf1) return kClassGeneric;
   const uint32_t d = id.leaf1_edx;
   switch ((id.leaf1_eax >> 8) & 0xF) {
-    case 5:
-      return Has(d, kEdxMmx) ? 8 : 2;
-    case 6:
-      return ClassifyFamily6(id);
+    case 5: return Has(d, kEdxMmx) ? 8 : 2;
+    case 6: return ClassifyFamily6(id);
     case 15: {
       uint32_t cls = Has(d, kEdxSse2) ? 0x200 : kClassGeneric;
       if (Has(id.leaf1_ecx, kEcxSse3)) cls = 0x800;
       return cls;
     }
-    default:
-      return kClassGeneric;
+    default: return kClassGeneric;
   }
 }
 
@@ -133,6 +130,13 @@ void SetFloatControl(unsigned request) {
 
 void SetFlushToZero() { Sys::WriteMxcsr(Sys::ReadMxcsr() | kMxcsrFlushToZero); }
 
+void EnterComputationMode() {
+  // Flush-to-zero and denormals-are-zero where the processor class allows
+  // them; flush-to-zero is then set on every processor.
+  SetFloatControl(kComputeFloatRequest);
+  SetFlushToZero();
+}
+
 uint16_t X87ControlFromOption(uint16_t word, uint32_t option) {
   struct Pair {
     uint32_t option;
@@ -144,10 +148,8 @@ uint16_t X87ControlFromOption(uint16_t word, uint32_t option) {
       {kOptTrapInexact, kX87Inexact},
   };
   for (const Pair& p : kPairs) {
-    if (option & p.option)
-      word = static_cast<uint16_t>(word & ~p.mask);
-    else
-      word = static_cast<uint16_t>(word | p.mask);
+    if (option & p.option) word = static_cast<uint16_t>(word & ~p.mask);
+    else word = static_cast<uint16_t>(word | p.mask);
   }
   return word;
 }

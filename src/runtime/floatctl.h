@@ -11,6 +11,19 @@ void SetFloatControl(unsigned request);
 // Sets the flush-to-zero bit of the SSE control and status register only.
 void SetFlushToZero();
 
+// The floating-point mode of the computation, entered once before the
+// program reads its files: every result that would be subnormal is flushed
+// to zero, the single-precision arithmetic the tables and the stepping were
+// specified with. Rounding stays to nearest, ties to even, and every
+// exception stays masked. On the processors classed for it the
+// denormals-are-zero bit is also set, so that subnormal operands read as
+// zero; on every other processor they are used as they are.
+void EnterComputationMode();
+
+// The request EnterComputationMode hands to SetFloatControl before it sets
+// flush-to-zero itself (flush-to-zero and denormals-are-zero).
+constexpr unsigned kComputeFloatRequest = 3;
+
 // Bits of the SSE control and status register used here.
 constexpr uint32_t kMxcsrDenormalsAreZero = 0x0040;
 constexpr uint32_t kMxcsrInvalidMask = 0x0080;
@@ -24,7 +37,7 @@ constexpr uint32_t kMxcsrBit17 = 1u << 17;
 
 // Processor classes that decide what the control set-up does.
 constexpr uint32_t kClassGeneric = 1;
-constexpr uint32_t kClassSse = 0x80;      // from here on SetFloatControl acts
+constexpr uint32_t kClassSse = 0x80;          // from here on SetFloatControl acts
 constexpr uint32_t kClassDazCapable = 0x200;  // from here on start-up may set DAZ
 
 // What the identification instruction told about the processor: the input of
