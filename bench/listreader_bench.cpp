@@ -48,7 +48,8 @@ struct HistoryFile {
         Sys::WriteAll(fd, text.data(), text.size(), 0, &written) || Sys::Close(fd))
       std::abort();
     unit = 2;
-    if (ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) != 0)
+    if (ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) !=
+        0)
       std::abort();
   }
   ~HistoryFile() {

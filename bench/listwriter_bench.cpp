@@ -18,7 +18,8 @@ namespace {
 // Connects `number` to `path`; optionally switches the unit to buffered
 // mode. Returns false when the connection fails.
 bool Connect(int number, const std::string& path, bool buffered) {
-  if (ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) != 0)
+  if (ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) !=
+      0)
     return false;
   UnitBlock* u = nullptr;
   if (AcquireUnit(number, &u) != 0) return false;
@@ -94,7 +95,8 @@ void RunPairs(benchmark::State& state, int number, bool buffered) {
     stress[i] = -250.125f + 0.5f * static_cast<float>(i);
   }
   for (auto _ : state) {
-    if (ListWriter::write_real_pairs(number, kErrStatusWanted, strain.data(), stress.data(), kPairs) != 0) {
+    if (ListWriter::write_real_pairs(number, kErrStatusWanted, strain.data(), stress.data(),
+                                     kPairs) != 0) {
       state.SkipWithError("write failed");
       break;
     }

@@ -40,7 +40,8 @@ void BM_FeedPathNoisy(benchmark::State& state) {
   LoopCounter counter;
   for (auto _ : state) {
     double sum = 0.0;
-    for (int i = 0; i < kEntries; ++i) FeedPath(counter, path.strain[i], path.stress[i], CountLoop, &sum);
+    for (int i = 0; i < kEntries; ++i)
+      FeedPath(counter, path.strain[i], path.stress[i], CountLoop, &sum);
     FinishPath(counter, ResidueMode::kHalfCycles, CountLoop, &sum);
     benchmark::DoNotOptimize(sum);
   }

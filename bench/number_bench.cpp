@@ -13,10 +13,9 @@ namespace {
 
 // Typical strain and stress values, 8 to 12 characters.
 constexpr std::string_view kRealTokens[] = {
-    "0.00123456", "-1.2345E-03", "123.456789", "2.5000E+02", "-0.0045678",
-    "1.23456E-4", "350.12345",  "-275.5001",  "0.1000000",  "6.02214D23",
-    "-1.5E-3",    "0.98765432", "200000.00",  "7.123E+01",  "-3.3333333",
-    "4.5678e-02",
+    "0.00123456", "-1.2345E-03", "123.456789", "2.5000E+02", "-0.0045678", "1.23456E-4",
+    "350.12345",  "-275.5001",   "0.1000000",  "6.02214D23", "-1.5E-3",    "0.98765432",
+    "200000.00",  "7.123E+01",   "-3.3333333", "4.5678e-02",
 };
 constexpr std::string_view kIntTokens[] = {"12", "1000", "-45", "2147483647", "7", "65536"};
 
@@ -25,8 +24,8 @@ void BM_TextToSingle(benchmark::State& state) {
   float value;
   for (auto _ : state) {
     std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
-    benchmark::DoNotOptimize(TextToSingle(t.data(), static_cast<int64_t>(t.size()), 0, 0,
-                                          kListRealOptions, &value));
+    benchmark::DoNotOptimize(
+        TextToSingle(t.data(), static_cast<int64_t>(t.size()), 0, 0, kListRealOptions, &value));
     benchmark::DoNotOptimize(value);
   }
   state.SetItemsProcessed(state.iterations());
@@ -38,8 +37,8 @@ void BM_TextToDouble(benchmark::State& state) {
   double value;
   for (auto _ : state) {
     std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
-    benchmark::DoNotOptimize(TextToDouble(t.data(), static_cast<int64_t>(t.size()), 0, 0,
-                                          kListRealOptions, &value));
+    benchmark::DoNotOptimize(
+        TextToDouble(t.data(), static_cast<int64_t>(t.size()), 0, 0, kListRealOptions, &value));
     benchmark::DoNotOptimize(value);
   }
   state.SetItemsProcessed(state.iterations());
@@ -63,8 +62,8 @@ BENCHMARK(BM_LibraryFromCharsFloat);
 // Plain decimals as the history file holds them: the list reader's short cut
 // against the library conversion it stands in for.
 constexpr std::string_view kPlainTokens[] = {
-    "-1.222025E-03", "0.00123456", "123.456789", "2.5000E+02", "-0.0045678", "1.23456E-4",
-    "350.12345",     "-275.5001",  "0.1000000",  "7.123E+01",  "-3.3333333", "4.5678e-02",
+    "-1.222025E-03", "0.00123456", "123.456789", "2.5000E+02",    "-0.0045678", "1.23456E-4",
+    "350.12345",     "-275.5001",  "0.1000000",  "7.123E+01",     "-3.3333333", "4.5678e-02",
     "-1.5E-3",       "0.98765432", "200000.00",  "-1.636973E-03",
 };
 

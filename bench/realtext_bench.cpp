@@ -69,8 +69,8 @@ void BM_LibraryScientific8Digits(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     const float f = std::bit_cast<float>(patterns[i++ & (kPatterns - 1)]);
-    benchmark::DoNotOptimize(
-        std::to_chars(out, out + sizeof out, static_cast<double>(f), std::chars_format::scientific, 7));
+    benchmark::DoNotOptimize(std::to_chars(out, out + sizeof out, static_cast<double>(f),
+                                           std::chars_format::scientific, 7));
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations());

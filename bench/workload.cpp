@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr double kE = 206000.0;   // modulus, MPa
-constexpr double kK = 1184.0;     // cyclic strength coefficient, MPa
-constexpr double kN = 0.187;      // cyclic strain-hardening exponent
-constexpr int kPoints = 240;      // backbone points after the origin
+constexpr double kE = 206000.0;  // modulus, MPa
+constexpr double kK = 1184.0;    // cyclic strength coefficient, MPa
+constexpr double kN = 0.187;     // cyclic strain-hardening exponent
+constexpr int kPoints = 240;     // backbone points after the origin
 
 double StrainOf(double stress) { return stress / kE + std::pow(stress / kK, 1.0 / kN); }
 
@@ -47,7 +47,9 @@ bool WriteHistory(const std::string& path, long entries, unsigned seed) {
   std::setvbuf(f, buf.data(), _IOFBF, buf.size());
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> uni(0.0, 1.0);
-  struct Wave { double amp, freq, phase; };
+  struct Wave {
+    double amp, freq, phase;
+  };
   std::vector<Wave> waves;
   for (int i = 0; i < 6; ++i)
     waves.push_back({0.004 * uni(rng), 0.001 + 0.05 * uni(rng), 6.283185307 * uni(rng)});

@@ -105,7 +105,8 @@ HYS_API int hys_stepper_create(hys_backbone* backbone, hys_stepper** out);
  * bit for bit those that `hysteresis` writes for the same backbone and
  * history. NaN and infinite strains are stepped as the program steps them.
  * count = 0 does nothing (the pointers may then be null). */
-HYS_API int hys_stepper_feed(hys_stepper* stepper, const float* strain, float* stress, size_t count);
+HYS_API int hys_stepper_feed(hys_stepper* stepper, const float* strain, float* stress,
+                             size_t count);
 
 /* The number of strains fed since creation or the last reset. */
 HYS_API int64_t hys_stepper_entries(const hys_stepper* stepper);

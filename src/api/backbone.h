@@ -9,12 +9,12 @@
 struct hys_backbone {
   std::atomic<int32_t> references{1};
   int32_t n = 0;
-  float* ey = nullptr;  // points 0..n+1
-  float* sy = nullptr;  // points 0..n+1
-  float* et = nullptr;  // slopes 0..n
-  int32_t nan_slope = 0;    // as StartLazy finds them
+  float* ey = nullptr;    // points 0..n+1
+  float* sy = nullptr;    // points 0..n+1
+  float* et = nullptr;    // slopes 0..n
+  int32_t nan_slope = 0;  // as StartLazy finds them
   bool plateaus = false;
-  uint32_t mode = 0;        // SteppingModeWord()
+  uint32_t mode = 0;  // SteppingModeWord()
 };
 
 // The status of a backbone from n, ey[0..n+1] and sy[0..n+1] before its

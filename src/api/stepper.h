@@ -10,7 +10,7 @@
 
 struct hys_stepper {
   hys_backbone* backbone = nullptr;
-  Tables t;            // EY, SY, ET of the backbone; the branches are the stepper's
+  Tables t;  // EY, SY, ET of the backbone; the branches are the stepper's
   StepState s;
   LazyBranches pending;
   int32_t* pairs = nullptr;  // storage of the pending ranges of both branches

@@ -13,8 +13,8 @@ void StartBeforeMain(int argc, char** argv, char**) {
   StartRuntime();
 }
 
-__attribute__((section(".init_array"), used)) void (*const kStartBeforeMain)(int, char**, char**) =
-    StartBeforeMain;
+__attribute__((section(".init_array"),
+               used)) void (*const kStartBeforeMain)(int, char**, char**) = StartBeforeMain;
 
 }  // namespace
 

@@ -80,20 +80,22 @@ inline int32_t Advance(const Tables& t, PendingStrains& p, int32_t k, int32_t n,
 // sig_before), with the segment index kept in a register while it moves
 // along the branch. With `lazy` set the reversals leave the strains of the
 // new branch pending; `pending` is empty otherwise.
-inline float Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, float e,
-                  float before, float sig_before) {
+inline float Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, float e, float before,
+                  float sig_before) {
   float elastic;
   if (s.VIRGIN && StepElastic(t, s, e, &elastic)) return elastic;
 
   s.DE = e - before;
   if (s.DE < 0.0f && s.DIR == 1) {
     t.EREV = before;
-    if (lazy) ReverseDownLazy(t, pending, sig_before); else ReverseDown(t, sig_before);
+    if (lazy) ReverseDownLazy(t, pending, sig_before);
+    else ReverseDown(t, sig_before);
     t.K = 0;
     s.DIR = -1;
   } else if (s.DE > 0.0f && s.DIR == -1) {
     t.EREV = before;
-    if (lazy) ReverseUpLazy(t, pending, sig_before); else ReverseUp(t, sig_before);
+    if (lazy) ReverseUpLazy(t, pending, sig_before);
+    else ReverseUp(t, sig_before);
     t.K = 0;
     s.DIR = 1;
   }

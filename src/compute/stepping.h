@@ -17,10 +17,9 @@ void StepOnce(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t g);
 
 // sig[0..count-1] for the strains def[0..count-1] that follow the entry
 // (before, sig_before), which then becomes the last entry stepped: a history
-// stepped in pieces gives the same stresses as in one. `pending` holds the pending ranges of the lazy reversals
-// (StartLazy done, storage for PendingCapacity(N) pairs per branch) when
-// `lazy` is set, and is carried from piece to piece. def and sig may be the
-// same array.
+// stepped in pieces gives the same stresses as in one. `pending` holds the pending ranges of the
+// lazy reversals (StartLazy done, storage for PendingCapacity(N) pairs per branch) when `lazy` is
+// set, and is carried from piece to piece. def and sig may be the same array.
 void StepPiece(Tables& t, StepState& s, LazyBranches& pending, bool lazy, float& before,
                float& sig_before, const float* def, float* sig, int64_t count);
 

@@ -77,7 +77,8 @@ inline __m128 StepGroup(const Tables& t, int32_t i, __m128 rise, BranchRole role
   __m128 plateau = zero;
   if (role != kBranchCollapsing) {
     const __m128 width = _mm_sub_ps(_mm_loadu_ps(t.EY + i + 1), _mm_loadu_ps(t.EY + i));
-    plateau = _mm_mul_ps(_mm_set1_ps(static_cast<float>(role)), _mm_mul_ps(width, _mm_set1_ps(2.0f)));
+    plateau =
+        _mm_mul_ps(_mm_set1_ps(static_cast<float>(role)), _mm_mul_ps(width, _mm_set1_ps(2.0f)));
   }
   return _mm_or_ps(_mm_andnot_ps(flat, step), _mm_and_ps(flat, plateau));
 }
@@ -174,8 +175,7 @@ void RebuildStrains(Tables& t, const float* stresses, float* strains, BranchRole
   const int32_t k = t.K;
   strains[0] = t.EREV;
   if (k <= 0) return;
-  if (role == kBranchCollapsing && KeptByZeroSteps(t.EREV) &&
-      CollapseFlat(t, stresses, strains, k))
+  if (role == kBranchCollapsing && KeptByZeroSteps(t.EREV) && CollapseFlat(t, stresses, strains, k))
     return;
   BranchSteps(t, stresses, strains, role, 0, k);
   SumSteps(strains, 1, k);
@@ -267,7 +267,8 @@ void FillLazyGroups(Tables& t, float sr) {
 // FillLazyGroups for any K, `down`, `flat` and `plateaus`.
 void FillLazy(Tables& t, float sr, bool down, bool flat, bool plateaus) {
   if (t.K < 4) {
-    if (down) FillReversal<true>(t, sr, flat); else FillReversal<false>(t, sr, flat);
+    if (down) FillReversal<true>(t, sr, flat);
+    else FillReversal<false>(t, sr, flat);
     if (down) BranchSteps(t, t.SYN, t.EYN, kBranchFalling, 0, t.K);
     else BranchSteps(t, t.SYP, t.EYP, kBranchRising, 0, t.K);
     return;
@@ -314,9 +315,7 @@ namespace {
 constexpr int32_t kMinPendingRun = 24;
 
 // The strains of the branch whose new-branch role is `role`.
-float* StrainsOf(const Tables& t, BranchRole role) {
-  return role == kBranchRising ? t.EYP : t.EYN;
-}
+float* StrainsOf(const Tables& t, BranchRole role) { return role == kBranchRising ? t.EYP : t.EYN; }
 
 // Makes the next range of the stack the top range (none when it is empty).
 void PopRange(PendingStrains& p) {

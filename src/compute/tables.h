@@ -15,8 +15,8 @@ struct Tables {
   float* SYP = nullptr;
   float* EYN = nullptr;
   float* SYN = nullptr;
-  int32_t K = 0;     // current segment of the active branch, 0..N
-  float EREV = 0.0f; // strain at the last reversal
+  int32_t K = 0;      // current segment of the active branch, 0..N
+  float EREV = 0.0f;  // strain at the last reversal
 };
 
 // Copies the backbone into the branches: EYP = EY, EYN = 0 - EY, then

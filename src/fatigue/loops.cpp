@@ -8,7 +8,9 @@
 namespace {
 
 // True when `strain`, moving in direction `d`, has reached or passed `mark`.
-inline bool Reaches(int d, double strain, double mark) { return d > 0 ? strain >= mark : strain <= mark; }
+inline bool Reaches(int d, double strain, double mark) {
+  return d > 0 ? strain >= mark : strain <= mark;
+}
 
 // Closes the loops that the entry `last`, moving in the counter's direction,
 // completes: while it has reached the turning point B below the top C and
@@ -92,14 +94,9 @@ void FinishPath(LoopCounter& counter, ResidueMode mode, LoopSink sink, void* con
   // The last entry (the first of its run of equal strains) ends the path.
   if (counter.direction != 0) counter.residue.push_back(counter.last);
   switch (mode) {
-    case ResidueMode::kHalfCycles:
-      HalfCycles(counter.residue, sink, context);
-      break;
-    case ResidueMode::kRepeat:
-      RepeatResidue(counter.residue, sink, context);
-      break;
-    case ResidueMode::kNone:
-      break;
+    case ResidueMode::kHalfCycles: HalfCycles(counter.residue, sink, context); break;
+    case ResidueMode::kRepeat: RepeatResidue(counter.residue, sink, context); break;
+    case ResidueMode::kNone: break;
   }
   counter.residue.clear();
   counter.last = PathPoint{};

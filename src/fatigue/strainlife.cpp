@@ -135,8 +135,7 @@ double CyclesToFailure(const LifeCurve& curve, double strain_amplitude, double m
       const Curve c{std::log(elastic) - curve.log_e, m.B, curve.log_ef, m.C};
       return SolveCycles(c, std::log(strain_amplitude));
     }
-    case DamageParameterKind::kStrain:
-      break;
+    case DamageParameterKind::kStrain: break;
   }
   return SolveCycles(terms, std::log(strain_amplitude), curve.at_first, curve.at_last);
 }

@@ -62,7 +62,7 @@ struct LifeCurve {
   bool usable = false;  // LifeMaterialFault found nothing
   double log_e = 0.0, log_sf = 0.0, log_ef = 0.0;
   double la1 = 0.0, k1 = 0.0, la2 = 0.0, k2 = 0.0;  // the two terms (not for kMorrow)
-  double at_first = 0.0, at_last = 0.0;            // log of the curve at 2N = 1 and 2N = DBL_MAX
+  double at_first = 0.0, at_last = 0.0;             // log of the curve at 2N = 1 and 2N = DBL_MAX
 };
 
 LifeCurve PrepareLifeCurve(const LifeMaterial& m, DamageParameterKind kind);

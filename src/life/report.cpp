@@ -158,8 +158,7 @@ std::string SummaryText(const Tally& t, int64_t entries, const std::string& sett
   s += "closed loops: " + std::to_string(t.closed) + "\n";
   s += "half cycles: " + std::to_string(t.half) + "\n";
   s += "damage sum D: " + Short(d) + "\n";
-  s += "life 1/D: " + (d > 0 ? Short(1 / d) : std::string("inf")) +
-       " repetitions of the history\n";
+  s += "life 1/D: " + (d > 0 ? Short(1 / d) : std::string("inf")) + " repetitions of the history\n";
   if (t.top.empty()) return s;
   char line[256];
   const char* const row = "%10s %10s %10s %5s %12s %12s %12s %12s\n";
@@ -171,10 +170,9 @@ std::string SummaryText(const Tally& t, int64_t entries, const std::string& sett
     const Loop& l = r.loop;
     const std::string closing = l.closing_entry > 0 ? std::to_string(l.closing_entry) : "";
     std::snprintf(line, sizeof line, row, closing.c_str(), std::to_string(l.b.entry).c_str(),
-                  std::to_string(l.c.entry).c_str(),
-                  l.count == 1.0 ? "1" : "0.5", Short(r.damage.strain_amplitude).c_str(),
-                  Short(r.damage.parameter).c_str(), Short(r.damage.cycles).c_str(),
-                  Short(r.damage.damage).c_str());
+                  std::to_string(l.c.entry).c_str(), l.count == 1.0 ? "1" : "0.5",
+                  Short(r.damage.strain_amplitude).c_str(), Short(r.damage.parameter).c_str(),
+                  Short(r.damage.cycles).c_str(), Short(r.damage.damage).c_str());
     s += line;
   }
   return s;

@@ -65,7 +65,8 @@ bool ParseOutputText(std::string_view text, History& history, std::string& error
   while (pos < text.size()) {
     std::size_t eol = text.find('\n', pos);
     std::size_t next = eol == std::string_view::npos ? text.size() : eol + 1;
-    std::string_view line = text.substr(pos, (eol == std::string_view::npos ? text.size() : eol) - pos);
+    std::string_view line =
+        text.substr(pos, (eol == std::string_view::npos ? text.size() : eol) - pos);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     pos = next;
     ++record;
@@ -235,12 +236,9 @@ bool ReadGroupBody(GroupScan& scan, GroupArray& ey, GroupArray& sy) {
       while (!scan.AtEnd() && (scan.Peek() == ' ' || scan.Peek() == '\t')) ++scan.pos;
       if (scan.AtEnd() || scan.Peek() != '=') return false;  // subscripts and the like
       ++scan.pos;
-      if (SameNameIgnoringCase(name, "EY"))
-        current = &ey;
-      else if (SameNameIgnoringCase(name, "SY"))
-        current = &sy;
-      else
-        return false;
+      if (SameNameIgnoringCase(name, "EY")) current = &ey;
+      else if (SameNameIgnoringCase(name, "SY")) current = &sy;
+      else return false;
       current->next = 0;
       continue;
     }

@@ -60,10 +60,8 @@ std::vector<DamageStep> DamageSum(const std::vector<LoopRow>& rows,
   double sum = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     sum += rows[i].damage;
-    if (!steps.empty() && steps.back().entry == counted_at[i])
-      steps.back().sum = sum;
-    else
-      steps.push_back({counted_at[i], sum});
+    if (!steps.empty() && steps.back().entry == counted_at[i]) steps.back().sum = sum;
+    else steps.push_back({counted_at[i], sum});
   }
   return steps;
 }
@@ -108,7 +106,8 @@ std::vector<Box> PlaceLabels(const std::vector<Point>& anchors, const std::vecto
     Box chosen{};
     bool found = false;
     for (int k = 0; k <= 2 * kShifts && !found; ++k) {
-      double shift = (k % 2 == 1 ? -1 : 1) * ((k + 1) / 2) * height;
+      const int steps = (k + 1) / 2;  // 0, 1, 1, 2, 2, ...: alternately up and down
+      double shift = (k % 2 == 1 ? -steps : steps) * height;
       Box b = base;
       double y0 = std::clamp(b.y0 + shift, area.y0, std::max(area.y0, area.y1 - height));
       b.y1 = y0 + height;

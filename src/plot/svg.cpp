@@ -73,8 +73,7 @@ struct Frame {
   double width = kPlotW;
   double height = kPlotH;
   Point Map(double sx, double sy) const {
-    return {left + (sx - x.lo) / (x.hi - x.lo) * width,
-            top + (y.hi - sy) / (y.hi - y.lo) * height};
+    return {left + (sx - x.lo) / (x.hi - x.lo) * width, top + (y.hi - sy) / (y.hi - y.lo) * height};
   }
 };
 
@@ -145,8 +144,9 @@ void AppendHistory(std::string& out, const History& h, const Frame& f, double to
   }
   // Dense pictures get a finer pen so that the loops stay distinguishable.
   bool dense = stats.drawn > 1500;
-  out += "<path class=\"history\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke=\"#1f5fa8\" "
-         "stroke-width=\"";
+  out +=
+      "<path class=\"history\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke=\"#1f5fa8\" "
+      "stroke-width=\"";
   out += dense ? "0.6" : "1.5";
   out += "\" stroke-linejoin=\"round\" stroke-linecap=\"round\" d=\"";
   out += line;
@@ -163,8 +163,9 @@ void AppendHistory(std::string& out, const History& h, const Frame& f, double to
 // The backbone and its mirror through the origin as one thin dashed line.
 void AppendBackbone(std::string& out, const std::vector<Point>& bb, const Frame& f) {
   if (bb.size() < 2) return;
-  out += "<path class=\"backbone\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke=\"#8c8c8c\" "
-         "stroke-width=\"0.8\" stroke-dasharray=\"5 3\" d=\"M";
+  out +=
+      "<path class=\"backbone\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke=\"#8c8c8c\" "
+      "stroke-width=\"0.8\" stroke-dasharray=\"5 3\" d=\"M";
   bool first = true;
   auto put = [&](double x, double y) {
     if (!first) out += ' ';
@@ -196,7 +197,7 @@ void AppendAxes(std::string& out, const Frame& f, const std::string& prefix = ""
     ticks += "<line x1=\"" + x + "\" y1=\"" + Coord(bottom) + "\" x2=\"" + x + "\" y2=\"" +
              Coord(bottom + 6) + "\"/>\n";
     labels += "<text class=\"" + prefix + "x-tick\" x=\"" + x + "\" y=\"" + Coord(bottom + 22) +
-             "\" text-anchor=\"middle\">" + FormatTick(v, f.x.step) + "</text>\n";
+              "\" text-anchor=\"middle\">" + FormatTick(v, f.x.step) + "</text>\n";
   }
   long long ky0 = std::llround(f.y.lo / f.y.step);
   long long ky1 = std::min(std::llround(f.y.hi / f.y.step), ky0 + kMaxTicks);
@@ -210,8 +211,8 @@ void AppendAxes(std::string& out, const Frame& f, const std::string& prefix = ""
     labels += "<text class=\"" + prefix + "y-tick\" x=\"" + Coord(f.left - 10) + "\" y=\"" + y +
               "\" dy=\"0.35em\" text-anchor=\"end\">" + FormatTick(v, f.y.step) + "</text>\n";
   }
-  out += "<g class=\"" + prefix + "grid\" stroke=\"#e6e6e6\" stroke-width=\"1\">\n" + grid +
-         "</g>\n";
+  out +=
+      "<g class=\"" + prefix + "grid\" stroke=\"#e6e6e6\" stroke-width=\"1\">\n" + grid + "</g>\n";
   // The zero lines help to read a loop; drawn only when inside the range.
   std::string zero;
   if (f.x.lo < 0 && f.x.hi > 0) {
@@ -278,7 +279,7 @@ constexpr double kStripH = 140;
 constexpr double kLayerHeight = 236;  // what the layer adds to the picture
 constexpr double kLegendLeft = kLeft + kStripW + 40;
 constexpr double kLegendBarH = 80;
-constexpr double kLoopTolerance = 0.3;  // thinning of the drawn loops
+constexpr double kLoopTolerance = 0.3;           // thinning of the drawn loops
 constexpr const char* kEnDash = "\xe2\x80\x93";  // between the entries of a label, in UTF-8
 
 // A damage value with three significant digits ("0.0123", "4.5e-07").
@@ -434,7 +435,10 @@ std::string Strip(const LoopLayer& layer, std::size_t entries, const std::vector
   double total = steps.empty() ? 0 : steps.back().sum;
   Frame s{NiceAxis(1, static_cast<double>(std::max<std::size_t>(entries, 2)), kTargetTicks),
           total > 0 && std::isfinite(total) ? NiceAxis(0, total, 4) : Axis{0, 1, 0.5},
-          kLeft, kStripTop, kStripW, kStripH};
+          kLeft,
+          kStripTop,
+          kStripW,
+          kStripH};
   if (s.x.step < 1) s.x = {std::floor(s.x.lo), std::ceil(s.x.hi), 1};  // whole entries only
   std::string out;
   AppendAxes(out, s, "strip-");
@@ -446,8 +450,7 @@ std::string Strip(const LoopLayer& layer, std::size_t entries, const std::vector
              Coord(kStripTop + kStripH) + " " + Coord(x) + "," + Coord(kStripTop + kStripH - 10) +
              "\"/>\n";
   }
-  if (!marks.empty())
-    out += "<g class=\"loop-marks\" stroke-width=\"3\">\n" + marks + "</g>\n";
+  if (!marks.empty()) out += "<g class=\"loop-marks\" stroke-width=\"3\">\n" + marks + "</g>\n";
   out += "<rect class=\"strip-frame\" x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kStripTop) +
          "\" width=\"" + Coord(kStripW) + "\" height=\"" + Coord(kStripH) +
          "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
@@ -500,7 +503,8 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
          "\" font-family=\"sans-serif\" font-size=\"14\">\n";
   out += "<title>" + title + "</title>\n";
   out += "<defs><clipPath id=\"plot-area\"><rect x=\"" + Coord(kLeft) + "\" y=\"" + Coord(kTop) +
-         "\" width=\"" + Coord(kPlotW) + "\" height=\"" + Coord(kPlotH) + "\"/></clipPath></defs>\n";
+         "\" width=\"" + Coord(kPlotW) + "\" height=\"" + Coord(kPlotH) +
+         "\"/></clipPath></defs>\n";
   out += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
   AppendAxes(out, f);
   AppendBackbone(out, backbone, f);
@@ -520,9 +524,9 @@ std::string RenderWith(const History& history, const std::vector<Point>& backbon
 
   std::string note;
   if (stats.non_finite > 0)
-    note += Grouped(stats.non_finite) +
-            (stats.non_finite == 1 ? " entry is NaN or infinite and breaks the line"
-                                   : " entries are NaN or infinite and break the line");
+    note += Grouped(stats.non_finite) + (stats.non_finite == 1
+                                             ? " entry is NaN or infinite and breaks the line"
+                                             : " entries are NaN or infinite and break the line");
   std::size_t drawable = stats.entries - stats.non_finite;
   if (stats.drawn < drawable) {
     if (!note.empty()) note += "; ";

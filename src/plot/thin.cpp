@@ -82,9 +82,8 @@ struct Sleeve {
 
 }  // namespace
 
-std::vector<std::size_t> ThinRun(const std::vector<Point>& pts, std::size_t begin,
-                                 std::size_t end, const std::vector<bool>& keep,
-                                 double tolerance) {
+std::vector<std::size_t> ThinRun(const std::vector<Point>& pts, std::size_t begin, std::size_t end,
+                                 const std::vector<bool>& keep, double tolerance) {
   std::vector<std::size_t> kept;
   if (begin >= end) return kept;
   kept.push_back(begin);

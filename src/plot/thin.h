@@ -19,8 +19,7 @@ std::vector<bool> FindReversals(const std::vector<double>& strain);
 // every index with keep[i] set; any other point is dropped when the straight
 // line between its kept neighbours passes within `tolerance` of it and of all
 // other dropped points between them, and the line does not double back.
-std::vector<std::size_t> ThinRun(const std::vector<Point>& pts, std::size_t begin,
-                                 std::size_t end, const std::vector<bool>& keep,
-                                 double tolerance);
+std::vector<std::size_t> ThinRun(const std::vector<Point>& pts, std::size_t begin, std::size_t end,
+                                 const std::vector<bool>& keep, double tolerance);
 
 }  // namespace Plot

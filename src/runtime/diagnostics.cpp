@@ -1,6 +1,6 @@
 // Run-time diagnostics: the report of a catalogue message (line, traceback,
-// log file, console), the text of a message, and the exit processing. The report path allocates nothing
-// and calls only async-signal-safe services, so the fault handlers use it.
+// log file, console), the text of a message, and the exit processing. The report path allocates
+// nothing and calls only async-signal-safe services, so the fault handlers use it.
 #include "runtime/diagnostics.h"
 
 #include <atomic>
@@ -40,7 +40,14 @@ char g_message_text[kMessageTextSize];
 void (*g_close_units)() = nullptr;
 
 // Trap counts: enabled bits and counts, indexed by TrapIndex.
-enum TrapIndex { kTrapOverflow, kTrapUnderflow, kTrapDivide, kTrapInvalid, kTrapInexact, kTrapKinds };
+enum TrapIndex {
+  kTrapOverflow,
+  kTrapUnderflow,
+  kTrapDivide,
+  kTrapInvalid,
+  kTrapInexact,
+  kTrapKinds
+};
 unsigned g_trap_enabled = 0;
 std::atomic<unsigned> g_trap_counts[kTrapKinds];
 
@@ -133,7 +140,8 @@ void WriteOut(const char* report, size_t length) {
 
 bool TracebackWanted(int severity, unsigned number, const TracebackContext* ctx) {
   bool kind = severity == kSevSevere || severity == kSevError ||
-              (number >= Code(Msg::kTracebackFirst) && number <= Code(Msg::kTracebackLast)) || (ctx && ctx->continue_flag);
+              (number >= Code(Msg::kTracebackFirst) && number <= Code(Msg::kTracebackLast)) ||
+              (ctx && ctx->continue_flag);
   return kind && ctx && !Sys::EnvSwitch("VELD_DISABLE_STACK_TRACE");
 }
 
@@ -163,7 +171,8 @@ int WriteReport(unsigned number, const MsgArg* args, size_t count) {
   const MsgArg number_arg[] = {MsgArg(number)};
   size_t n = FormatText(text, sizeof text, MessageCatalogue::Find(Msg::kNoReportMemory)->text,
                         number_arg, 1);
-  Sys::WriteStderr(last, BuildLine(last, sizeof last, kSevSevere, Code(Msg::kNoReportMemory), text, n));
+  Sys::WriteStderr(last,
+                   BuildLine(last, sizeof last, kSevSevere, Code(Msg::kNoReportMemory), text, n));
   return severity;
 }
 

@@ -21,8 +21,7 @@ int ReportMessage(unsigned number, const MsgArg* args, size_t count);
 
 // The text of row `number` with `args` filled in, without prefix, into
 // out[0..capacity) (cut to fit, no NUL). Returns its length.
-size_t FormatMessage(unsigned number, const MsgArg* args, size_t count, char* out,
-                     size_t capacity);
+size_t FormatMessage(unsigned number, const MsgArg* args, size_t count, char* out, size_t capacity);
 
 // Writes the line "dravel: <system text>" of the system error code `error`.
 void WriteSystemErrorLine(int error);

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // The event that waits for the end of a unit operation; 0 when none.
 std::atomic<int> g_pending_event{0};
 
@@ -61,7 +60,8 @@ void OnConsoleEvent(Sys::ConsoleEvent event) {
   if (ProcessEndClaimed()) return;
   if (UnitOperationInProgress()) {
     int none = 0;
-    if (g_pending_event.compare_exchange_strong(none, event)) SetPendingAction(RunPendingConsoleEvent);
+    if (g_pending_event.compare_exchange_strong(none, event))
+      SetPendingAction(RunPendingConsoleEvent);
     return;
   }
   RunConsoleEvent(event);
@@ -124,8 +124,7 @@ unsigned ExceptionRow(int kind, int detail, bool stack_overflow) {
   switch (kind) {
     case Sys::kFaultSegment:
       return Row(stack_overflow ? Msg::kStackOverflow : Msg::kAccessViolation);
-    case Sys::kFaultBus:
-      return Row(Msg::kMisalignment);
+    case Sys::kFaultBus: return Row(Msg::kMisalignment);
     case Sys::kFaultIllegal:
       return Row(detail == Sys::kDetailPrivileged ? Msg::kPrivilegedInstruction
                                                   : Msg::kIllegalInstruction);
@@ -143,8 +142,7 @@ unsigned ExceptionRow(int kind, int detail, bool stack_overflow) {
         case Sys::kDetailFloatSubscript: return Row(Msg::kBoundsExceeded);
         default: return Row(Msg::kOtherException);
       }
-    default:
-      return Row(Msg::kOtherException);
+    default: return Row(Msg::kOtherException);
   }
 }
 

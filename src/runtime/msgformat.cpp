@@ -135,10 +135,12 @@ size_t FormatText(char* out_buf, size_t capacity, const char* format, const MsgA
     Directive dir = ParseDirective(&f);
     const MsgArg* arg = nullptr;
     switch (dir.conv) {
-      case '%':
-        out.put('%');
-        break;
-      case 'd': case 'i': case 'u': case 'x': case 'X':
+      case '%': out.put('%'); break;
+      case 'd':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 'X':
         arg = next < arg_count ? &args[next] : nullptr;
         ++next;
         EmitInteger(out, dir, arg);
@@ -161,4 +163,3 @@ size_t FormatText(char* out_buf, size_t capacity, const char* format, const MsgA
   }
   return out.len;
 }
-

@@ -15,8 +15,6 @@ float SecondsFromElapsed(uint64_t milliseconds) {
 
 void ProcessorTime(float* result) {
   uint64_t user_us = 0, system_us = 0;
-  if (Sys::ProcessTimes(&user_us, &system_us) == 0)
-    *result = SecondsFromTimes(user_us, system_us);
-  else
-    *result = SecondsFromElapsed(Sys::ElapsedMilliseconds());
+  if (Sys::ProcessTimes(&user_us, &system_us) == 0) *result = SecondsFromTimes(user_us, system_us);
+  else *result = SecondsFromElapsed(Sys::ElapsedMilliseconds());
 }

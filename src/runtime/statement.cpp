@@ -74,9 +74,7 @@ void FillMessageTarget(UnitBlock* unit, unsigned number, const MsgArg* args, siz
 void FinishUnit(Disposal disposal, UnitBlock* unit) {
   if (!unit) return;
   switch (disposal) {
-    case Disposal::kRelease:
-      ReleaseUnit(unit);
-      break;
+    case Disposal::kRelease: ReleaseUnit(unit); break;
     case Disposal::kDiscard:
       DiscardConnection(unit);
       ReleaseUnit(unit);
@@ -85,8 +83,7 @@ void FinishUnit(Disposal disposal, UnitBlock* unit) {
       CloseUnit(unit);
       ReleaseUnit(unit);
       break;
-    case Disposal::kKeep:
-      break;
+    case Disposal::kKeep: break;
   }
 }
 
@@ -98,9 +95,7 @@ void CloseUnitsAtExit() {
   if (ClearUnitsConnected()) CloseAllUnits();
 }
 
-void WarnOfVariable(const char* variable) {
-  ReportMessage(Msg::kBadEnvSyntax, {MsgArg(variable)});
-}
+void WarnOfVariable(const char* variable) { ReportMessage(Msg::kBadEnvSyntax, {MsgArg(variable)}); }
 
 }  // namespace
 

@@ -45,9 +45,9 @@ bool PutFormatted(char* buffer, size_t* used, size_t capacity, const char* forma
 bool PutNormalRow(char* buffer, size_t* used, size_t capacity, uintptr_t pc) {
   Sys::CodeOrigin origin;
   Sys::FindCodeOrigin(pc, &origin);
-  return PutFormatted(buffer, used, capacity, "%-17.17s  %8.8lX  %-17.17s  %10.10s  %s\n",
-                      {BaseName(origin.module_path), static_cast<unsigned long>(pc), kUnknown,
-                       kUnknown, kUnknown});
+  return PutFormatted(
+      buffer, used, capacity, "%-17.17s  %8.8lX  %-17.17s  %10.10s  %s\n",
+      {BaseName(origin.module_path), static_cast<unsigned long>(pc), kUnknown, kUnknown, kUnknown});
 }
 
 bool PutVerboseBlock(char* buffer, size_t* used, size_t capacity, int index, uintptr_t pc,
@@ -72,9 +72,9 @@ bool PutVerboseBlock(char* buffer, size_t* used, size_t capacity, int index, uin
       "ModuleBase:  %16.16lx\n"
       "Offset:      %16.16lx\n\n",
       {MsgArg(number, static_cast<int64_t>(number_len)), BaseName(origin.module_path),
-       static_cast<unsigned long>(pc), routine, kUnknown, kUnknown,
-       static_cast<unsigned long>(pc), static_cast<unsigned long>(return_pc),
-       static_cast<unsigned long>(origin.module_base), offset});
+       static_cast<unsigned long>(pc), routine, kUnknown, kUnknown, static_cast<unsigned long>(pc),
+       static_cast<unsigned long>(return_pc), static_cast<unsigned long>(origin.module_base),
+       offset});
 }
 
 }  // namespace

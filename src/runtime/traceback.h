@@ -14,7 +14,7 @@ struct TracebackContext {
   int signal = 0;
   int code = 0;
   uintptr_t fault_address = 0;
-  uintptr_t pc = 0;             // where the exception happened
+  uintptr_t pc = 0;                   // where the exception happened
   std::atomic<int> continue_flag{0};  // a debugger continues the exception
   std::atomic<int> filter_flag{0};    // the exception filter is reporting
 };

@@ -111,22 +111,18 @@ Sizes DecodeSizes(const char* fmt_recl, const char* block_size, const char* buff
   Sizes s;
   int32_t v = 0;
   if (fmt_recl) {
-    if (!ParseSize(fmt_recl, &v) || v < 0)
-      s.fmt_recl_error = Code(Msg::kBadFmtRecl);
-    else
-      s.fmt_recl = v;
+    if (!ParseSize(fmt_recl, &v) || v < 0) s.fmt_recl_error = Code(Msg::kBadFmtRecl);
+    else s.fmt_recl = v;
   }
   if (block_size) {
     if (!ParseSize(block_size, &v) || v < 0 || v > kMaxBlockSize)
       s.block_size_error = Code(Msg::kBadBlockSize);
-    else
-      s.block_size = static_cast<int32_t>((static_cast<int64_t>(v) + 511) / 512 * 512);
+    else s.block_size = static_cast<int32_t>((static_cast<int64_t>(v) + 511) / 512 * 512);
   }
   if (buffer_count) {
     if (!ParseSize(buffer_count, &v) || v < 0 || v > kMaxBufferCount)
       s.buffer_count_error = Code(Msg::kBadBufferCount);
-    else
-      s.buffer_count = v;
+    else s.buffer_count = v;
   }
   return s;
 }

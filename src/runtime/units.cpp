@@ -34,8 +34,8 @@ constexpr int32_t kDefaultWriteChunk = 131072;
 
 std::mutex g_table_lock;
 std::atomic<UnitBlock*> g_direct[kDirectHigh + 6];  // index = number + 5
-UnitBlock* g_buckets[kBuckets];                      // ascending chains
-UnitBlock* g_private = nullptr;                      // connected units -5
+UnitBlock* g_buckets[kBuckets];                     // ascending chains
+UnitBlock* g_private = nullptr;                     // connected units -5
 std::atomic<bool> g_any_connected{false};
 std::atomic<int> g_locking_mode{0};
 
@@ -162,7 +162,13 @@ struct ConnectRequest {
   int32_t position = 0, share = 0, buffered = 0;
 };
 
-enum Access : int32_t { kAccessSequential = 1, kAccessDirect = 2, kAccessAppend = 3, kAccessKeyed = 4, kAccessStream = 5 };
+enum Access : int32_t {
+  kAccessSequential = 1,
+  kAccessDirect = 2,
+  kAccessAppend = 3,
+  kAccessKeyed = 4,
+  kAccessStream = 5
+};
 enum Form : int32_t { kFormFormatted = 1, kFormUnformatted = 2, kFormBinary = 4 };
 enum Action : int32_t { kActionRead = 1, kActionReadWrite = 2, kActionWrite = 3 };
 enum Position : int32_t { kPositionAppend = 1, kPositionAsis = 2, kPositionRewind = 3 };
@@ -178,31 +184,43 @@ struct WordList {
   int count;
 };
 
-constexpr Word kAccessWords[] = {{"SEQUENTIAL", 1}, {"DIRECT", 2}, {"APPEND", 3}, {"KEYED", 4}, {"STREAM", 5}};
+constexpr Word kAccessWords[] = {
+    {"SEQUENTIAL", 1}, {"DIRECT", 2}, {"APPEND", 3}, {"KEYED", 4}, {"STREAM", 5}};
 constexpr Word kBlankWords[] = {{"ZERO", 1}, {"NULL", 2}};
 constexpr Word kCarriageWords[] = {{"FIRSTCHAR", 1}, {"LIST", 2}, {"NONE", 3}};
 constexpr Word kDisposeWords[] = {{"KEEP", 1}, {"SAVE", 1}, {"DELETE", 2}};
 constexpr Word kFormWords[] = {{"FORMATTED", 1}, {"UNFORMATTED", 2}, {"BINARY", 4}};
 constexpr Word kOrganizationWords[] = {{"SEQUENTIAL", 1}, {"RELATIVE", 2}, {"INDEXED", 3}};
-constexpr Word kRecordTypeWords[] = {{"FIXED", 1}, {"VARIABLE", 2}, {"SEGMENTED", 3}, {"STREAM", 5},
-                                     {"STREAM_LF", 6}, {"STREAM_CR", 7}, {"STREAM_CRLF", 8}};
-constexpr Word kStatusWords[] = {{"OLD", 1}, {"NEW", 2}, {"SCRATCH", 3}, {"UNKNOWN", 4}, {"REPLACE", 5}};
+constexpr Word kRecordTypeWords[] = {{"FIXED", 1},      {"VARIABLE", 2},  {"SEGMENTED", 3},
+                                     {"STREAM", 5},     {"STREAM_LF", 6}, {"STREAM_CR", 7},
+                                     {"STREAM_CRLF", 8}};
+constexpr Word kStatusWords[] = {
+    {"OLD", 1}, {"NEW", 2}, {"SCRATCH", 3}, {"UNKNOWN", 4}, {"REPLACE", 5}};
 constexpr Word kActionWords[] = {{"READ", 1}, {"READWRITE", 2}, {"WRITE", 3}};
 constexpr Word kDelimWords[] = {{"APOSTROPHE", 1}, {"NONE", 2}, {"QUOTE", 3}};
 constexpr Word kPadWords[] = {{"YES", 1}, {"NO", 2}};
 constexpr Word kPositionWords[] = {{"APPEND", 1}, {"ASIS", 2}, {"REWIND", 3}};
-constexpr Word kShareWords[] = {{"COMPAT", 1}, {"DENYNONE", 2}, {"DENYRD", 3}, {"DENYRW", 4}, {"DENYWR", 5}};
+constexpr Word kShareWords[] = {
+    {"COMPAT", 1}, {"DENYNONE", 2}, {"DENYRD", 3}, {"DENYRW", 4}, {"DENYWR", 5}};
 constexpr Word kBufferedWords[] = {{"NO", 1}, {"YES", 2}};
 
-#define WORDS(code, list) {(code), (list), static_cast<int>(sizeof(list) / sizeof((list)[0]))}
+#define WORDS(code, list) \
+  { (code), (list), static_cast<int>(sizeof(list) / sizeof((list)[0])) }
 constexpr WordList kWordLists[] = {
-    WORDS(kAttrAccess, kAccessWords),         WORDS(kAttrBlank, kBlankWords),
-    WORDS(kAttrCarriageControl, kCarriageWords), WORDS(kAttrDispose, kDisposeWords),
-    WORDS(kAttrForm, kFormWords),             WORDS(kAttrOrganization, kOrganizationWords),
-    WORDS(kAttrRecordType, kRecordTypeWords), WORDS(kAttrStatus, kStatusWords),
-    WORDS(kAttrAction, kActionWords),         WORDS(kAttrDelim, kDelimWords),
-    WORDS(kAttrPad, kPadWords),               WORDS(kAttrPosition, kPositionWords),
-    WORDS(kAttrShare, kShareWords),           WORDS(kAttrBuffered, kBufferedWords),
+    WORDS(kAttrAccess, kAccessWords),
+    WORDS(kAttrBlank, kBlankWords),
+    WORDS(kAttrCarriageControl, kCarriageWords),
+    WORDS(kAttrDispose, kDisposeWords),
+    WORDS(kAttrForm, kFormWords),
+    WORDS(kAttrOrganization, kOrganizationWords),
+    WORDS(kAttrRecordType, kRecordTypeWords),
+    WORDS(kAttrStatus, kStatusWords),
+    WORDS(kAttrAction, kActionWords),
+    WORDS(kAttrDelim, kDelimWords),
+    WORDS(kAttrPad, kPadWords),
+    WORDS(kAttrPosition, kPositionWords),
+    WORDS(kAttrShare, kShareWords),
+    WORDS(kAttrBuffered, kBufferedWords),
 };
 #undef WORDS
 
@@ -263,7 +281,8 @@ int32_t* FieldOf(ConnectRequest& r, uint8_t code) {
 int DecodeAttr(const OpenAttr& a, ConnectRequest* r) {
   if (a.code < 2 || a.code > 85) return Code(Msg::kBadAttrCode);
   if (a.code == kAttrFile) {
-    if (a.form != kFormText || a.length < 0 || (a.length > 0 && !a.text)) return Code(Msg::kBadKeyword);
+    if (a.form != kFormText || a.length < 0 || (a.length > 0 && !a.text))
+      return Code(Msg::kBadKeyword);
     r->file = a.text;
     r->file_len = a.length;
     r->file_given = true;
@@ -280,8 +299,7 @@ int DecodeAttr(const OpenAttr& a, ConnectRequest* r) {
   int32_t value = 0;
   if (a.form == kFormText)
     value = (a.length >= 0 && (a.length == 0 || a.text)) ? LookUpWord(*words, a.text, a.length) : 0;
-  else if (IsListedValue(*words, a.value))
-    value = a.value;
+  else if (IsListedValue(*words, a.value)) value = a.value;
   if (value == 0) return Code(Msg::kBadKeyword);
   *field = value;
   return 0;
@@ -315,7 +333,8 @@ int DeviceKind(const char* name, size_t n) {
       base = i - 1;
       break;
     }
-  static const char* const kWithExtension[] = {"CON", "COM1", "COM2", "COM3", "COM4", "PRN", "NUL", "AUX"};
+  static const char* const kWithExtension[] = {"CON",  "COM1", "COM2", "COM3",
+                                               "COM4", "PRN",  "NUL",  "AUX"};
   if (base + 1 < n) {  // a non-empty extension
     bool allowed = false;
     for (const char* d : kWithExtension) allowed = allowed || EqualsIgnoringCase(name, base, d);
@@ -324,10 +343,9 @@ int DeviceKind(const char* name, size_t n) {
   static const struct {
     const char* name;
     int kind;
-  } kDevices[] = {{"CON", 1},  {"CONOUT$", 1}, {"USER", 1}, {"CONIN$", 0}, {"ERR", 2},
-                  {"COM1", 3}, {"AUX", 3},     {"LINE", 3}, {"PRN", 3},    {"COM2", 3},
-                  {"COM3", 3}, {"COM4", 3},    {"LPT1", 3}, {"LPT2", 3},   {"LPT3", 3},
-                  {"LPT4", 3}, {"NUL", 3}};
+  } kDevices[] = {{"CON", 1},  {"CONOUT$", 1}, {"USER", 1}, {"CONIN$", 0}, {"ERR", 2},  {"COM1", 3},
+                  {"AUX", 3},  {"LINE", 3},    {"PRN", 3},  {"COM2", 3},   {"COM3", 3}, {"COM4", 3},
+                  {"LPT1", 3}, {"LPT2", 3},    {"LPT3", 3}, {"LPT4", 3},   {"NUL", 3}};
   for (const auto& d : kDevices)
     if (EqualsIgnoringCase(name, base, d.name)) return d.kind;
   return kDeviceNone;
@@ -405,9 +423,9 @@ bool OpenOnAnotherUnit(const UnitBlock* u, int fd) {
     identified = true;
     Sys::FileId other;
     if (!mine.regular) return;
-    if (Sys::IdentifyFile(v->fd, &other) != 0)
-      shared = true;
-    else if (other.device == mine.device && other.inode == mine.inode)
+    // A file that cannot be identified counts as shared.
+    if (Sys::IdentifyFile(v->fd, &other) != 0 ||
+        (other.device == mine.device && other.inode == mine.inode))
       shared = true;
   };
   TableGuard guard;
@@ -489,20 +507,14 @@ void SetShape(UnitBlock* u, const ConnectRequest& r, bool formatted) {
   if (kind == Sys::kFileDisk) u->flags |= kUnitDiskFile;
   if (kind == Sys::kFileCharDevice) u->flags |= kUnitConsole;
   u->flags |= formatted ? kUnitFormatted : kUnitUnformatted;
-  if (r.access == kAccessDirect)
-    u->flags |= kUnitDirect;
-  else if (r.access == kAccessKeyed)
-    u->flags |= kUnitKeyed;
-  else
-    u->flags |= kUnitSequential;
+  if (r.access == kAccessDirect) u->flags |= kUnitDirect;
+  else if (r.access == kAccessKeyed) u->flags |= kUnitKeyed;
+  else u->flags |= kUnitSequential;
   if (r.share == 1 || r.share == 2) u->flags |= kUnitShared;  // COMPAT, DENYNONE
   u->carriage_control = static_cast<uint8_t>(r.carriage_control ? r.carriage_control : kCcList);
-  if (r.record_type)
-    u->record_type = static_cast<uint8_t>(r.record_type);
-  else if (!formatted)
-    u->record_type = kRecUnformattedSeq;
-  else
-    u->record_type = u->carriage_control == kCcNone ? kRecStream : kRecStreamCRLF;
+  if (r.record_type) u->record_type = static_cast<uint8_t>(r.record_type);
+  else if (!formatted) u->record_type = kRecUnformattedSeq;
+  else u->record_type = u->carriage_control == kCcNone ? kRecStream : kRecStreamCRLF;
 }
 
 // Sets RECL, the record length allowance and the line width. Returns 0 or 99
@@ -544,10 +556,8 @@ int SetBuffer(UnitBlock* u, const ConnectRequest& r, int64_t allowance) {
   int64_t count = r.buffer_count ? r.buffer_count : (env.buffer_count ? env.buffer_count : 1);
   int64_t unit_size = kDefaultCapacityUnit;
   int64_t chunk = kDefaultWriteChunk;
-  if (r.block_size)
-    unit_size = chunk = (static_cast<int64_t>(r.block_size) + 511) / 512 * 512;
-  else if (env.block_size)
-    unit_size = chunk = env.block_size;
+  if (r.block_size) unit_size = chunk = (static_cast<int64_t>(r.block_size) + 511) / 512 * 512;
+  else if (env.block_size) unit_size = chunk = env.block_size;
   int64_t capacity = count * unit_size;
   if (capacity < allowance + 4) capacity = allowance + 4;
   if (capacity > INT32_MAX) return Code(Msg::kNoBufferMemory);
@@ -637,7 +647,8 @@ int WriteBytes(UnitBlock* u, const char* p, size_t n) {
 int GiveBackReadAhead(UnitBlock* u) {
   if (u->readahead_len == 0) return 0;
   int e = 0;
-  if (u->flags & kUnitDiskFile) e = Sys::Seek(u->fd, -static_cast<int64_t>(u->readahead_len), SEEK_CUR, nullptr);
+  if (u->flags & kUnitDiskFile)
+    e = Sys::Seek(u->fd, -static_cast<int64_t>(u->readahead_len), SEEK_CUR, nullptr);
   if (e == 0) u->readahead_len = 0;
   return e;
 }
@@ -740,7 +751,8 @@ int ConnectAcquired(UnitBlock* u, const OpenAttr* attrs) {
     // Reconnection: the same file keeps its connection, another one closes it.
     UnitBlock probe;
     ResolveName(&probe, text, length);
-    if (probe.name_len == u->name_len && std::memcmp(probe.name, u->name, u->name_len) == 0) return 0;
+    if (probe.name_len == u->name_len && std::memcmp(probe.name, u->name, u->name_len) == 0)
+      return 0;
     if (int e = CloseUnit(u)) return e;
   }
 
@@ -778,7 +790,10 @@ int ConnectDefaultUnit(UnitBlock* u) {
 int PutRecord(UnitBlock* u, char* start, size_t length) {
   char* end = start + length;
   switch (u->record_type) {
-    case kRecStreamCRLF: *end++ = '\r'; *end++ = '\n'; break;
+    case kRecStreamCRLF:
+      *end++ = '\r';
+      *end++ = '\n';
+      break;
     case kRecStreamLF: *end++ = '\n'; break;
     case kRecStreamCR: *end++ = '\r'; break;
     default: break;
@@ -878,10 +893,8 @@ void RemoveTaken(UnitBlock** head, Take& take) {
   while (*link) {
     UnitBlock* u = *link;
     UnitBlock* after = u->next;
-    if (take(u))
-      *link = after;
-    else
-      link = &u->next;
+    if (take(u)) *link = after;
+    else link = &u->next;
   }
 }
 

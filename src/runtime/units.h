@@ -22,11 +22,11 @@ enum UnitFlag : uint32_t {
   kUnitAppendPending = 1u << 10,
   kUnitShared = 1u << 11,
   kUnitLengthDefaulted = 1u << 12,
-  kUnitDirect = 1u << 13,      // connected for direct access
-  kUnitKeyed = 1u << 14,       // connected for keyed access
-  kUnitUnformatted = 1u << 15, // connected for unformatted transfers
-  kUnitStdHandle = 1u << 16,   // the handle is one of descriptors 0, 1, 2
-  kUnitConsole = 1u << 17,     // the handle is a character device
+  kUnitDirect = 1u << 13,       // connected for direct access
+  kUnitKeyed = 1u << 14,        // connected for keyed access
+  kUnitUnformatted = 1u << 15,  // connected for unformatted transfers
+  kUnitStdHandle = 1u << 16,    // the handle is one of descriptors 0, 1, 2
+  kUnitConsole = 1u << 17,      // the handle is a character device
 };
 
 constexpr int kMaxFileName = 256;
@@ -43,19 +43,19 @@ struct UnitBlock {
   uint32_t readahead_len = 0;
   char* message_target = nullptr;  // status-message text variable of the statement
   int32_t message_target_len = 0;
-  uint64_t record_counter = 0;   // number of the current record, from 1
-  int64_t file_position = 0;     // byte offset after the last completed transfer
-  int fd = -1;                   // system handle
-  int last_error = 0;            // errno of the last failed system call on this unit
-  int32_t allowance = 0;         // bytes reserved for one record with its terminator
+  uint64_t record_counter = 0;  // number of the current record, from 1
+  int64_t file_position = 0;    // byte offset after the last completed transfer
+  int fd = -1;                  // system handle
+  int last_error = 0;           // errno of the last failed system call on this unit
+  int32_t allowance = 0;        // bytes reserved for one record with its terminator
   int32_t recl = 0;
   int32_t number = 0;
-  int32_t capacity = 0;          // size of `buffer`
-  int32_t write_chunk = 0;       // largest byte count of one system write
-  int32_t device_kind = -1;      // -1 ordinary file
-  uint16_t line_width = 0;       // list-directed output line width
+  int32_t capacity = 0;      // size of `buffer`
+  int32_t write_chunk = 0;   // largest byte count of one system write
+  int32_t device_kind = -1;  // -1 ordinary file
+  uint16_t line_width = 0;   // list-directed output line width
   uint16_t name_len = 0;
-  uint8_t record_type = 0;       // RecordType
+  uint8_t record_type = 0;  // RecordType
   uint8_t organization = 1;
   uint8_t carriage_control = 0;  // CarriageControl
   uint8_t terminator = '\n';     // input record terminator byte
@@ -64,27 +64,46 @@ struct UnitBlock {
   // Locking: the statement in progress holds the unit; `owner` is the token
   // of its thread (see ThisThreadToken), 0 while the unit is free.
   std::atomic<uint32_t> owner{0};
-  UnitBlock* next = nullptr;     // hash chain for numbers above 99
+  UnitBlock* next = nullptr;  // hash chain for numbers above 99
 };
 
 // Attribute codes of a connection request.
 enum OpenAttrCode : uint8_t {
-  kAttrAccess = 2, kAttrBlank = 6, kAttrCarriageControl = 8, kAttrDispose = 12,
-  kAttrFile = 13, kAttrForm = 15, kAttrOrganization = 18, kAttrRecl = 21,
-  kAttrRecordType = 23, kAttrStatus = 26, kAttrBlockSize = 50, kAttrBufferCount = 51,
-  kAttrAction = 58, kAttrDelim = 59, kAttrPad = 60, kAttrPosition = 61,
-  kAttrShare = 68, kAttrBuffered = 71,
+  kAttrAccess = 2,
+  kAttrBlank = 6,
+  kAttrCarriageControl = 8,
+  kAttrDispose = 12,
+  kAttrFile = 13,
+  kAttrForm = 15,
+  kAttrOrganization = 18,
+  kAttrRecl = 21,
+  kAttrRecordType = 23,
+  kAttrStatus = 26,
+  kAttrBlockSize = 50,
+  kAttrBufferCount = 51,
+  kAttrAction = 58,
+  kAttrDelim = 59,
+  kAttrPad = 60,
+  kAttrPosition = 61,
+  kAttrShare = 68,
+  kAttrBuffered = 71,
 };
 enum OpenAttrForm : uint8_t { kFormValue = 1, kFormText = 4 };
-enum OpenStatus : int32_t { kStatusOld = 1, kStatusNew = 2, kStatusScratch = 3, kStatusUnknown = 4, kStatusReplace = 5 };
+enum OpenStatus : int32_t {
+  kStatusOld = 1,
+  kStatusNew = 2,
+  kStatusScratch = 3,
+  kStatusUnknown = 4,
+  kStatusReplace = 5
+};
 
 // One attribute of a connection request; a list ends with type kTypeEnd (1).
 // kFormValue: `value` holds the word's number (or the size); kFormText:
 // `text`/`length` hold the word or the file name.
 struct OpenAttr {
-  uint8_t type;   // data-type code of the value (kTypeInt32 or kTypeChar), 1 ends
-  uint8_t form;   // OpenAttrForm
-  uint8_t code;   // OpenAttrCode
+  uint8_t type;  // data-type code of the value (kTypeInt32 or kTypeChar), 1 ends
+  uint8_t form;  // OpenAttrForm
+  uint8_t code;  // OpenAttrCode
   int32_t value;
   const char* text;
   int32_t length;

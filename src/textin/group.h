@@ -9,12 +9,12 @@ constexpr int kGroupMaxRank = 7;
 struct GroupObject {
   const char* name;
   int32_t name_len;
-  uint8_t type;                  // item type code of the elements
-  int32_t rank;                  // 0 scalar, 1..7
+  uint8_t type;  // item type code of the elements
+  int32_t rank;  // 0 scalar, 1..7
   int32_t lower[kGroupMaxRank];
   int32_t upper[kGroupMaxRank];
-  int32_t stride[kGroupMaxRank]; // bytes between consecutive elements
-  void* storage;                 // element with every index at its lower bound
+  int32_t stride[kGroupMaxRank];  // bytes between consecutive elements
+  void* storage;                  // element with every index at its lower bound
 };
 
 // A group: its name and its objects in declaration order.

@@ -19,7 +19,6 @@ namespace {
 
 using namespace GroupScan;
 
-
 enum State : uint8_t {
   kSeek,
   kAfterDelimiter,
@@ -42,14 +41,13 @@ enum State : uint8_t {
 // subscripts, substring, comma, component.
 constexpr State kTransition[kStateRows][kTokKindCount] = {
     // seek
-    {kEnd, kAfterDelimiter, kSeek, kSeek, kQuery, kEqualsQuery, kSeek, kSeek, kSeek, kSeek,
-     kSeek, kSeek},
-    // after-delimiter (a name other than the group's goes back to seek)
-    {kEnd, kSeek, kAfterGroupName, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek,
+    {kEnd, kAfterDelimiter, kSeek, kSeek, kQuery, kEqualsQuery, kSeek, kSeek, kSeek, kSeek, kSeek,
      kSeek},
+    // after-delimiter (a name other than the group's goes back to seek)
+    {kEnd, kSeek, kAfterGroupName, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek, kSeek},
     // after-group-name
-    {kEnd, kEnd, kAfterObjectName, kBad, kQuery, kEqualsQuery, kAfterGroupName, kBad, kBad,
-     kBad, kBad, kBad},
+    {kEnd, kEnd, kAfterObjectName, kBad, kQuery, kEqualsQuery, kAfterGroupName, kBad, kBad, kBad,
+     kBad, kBad},
     // after-object-name
     {kEnd, kBad, kBad, kAfterEquals, kBad, kBad, kAfterObjectName, kBad, kAfterSubscripts,
      kAfterSubstring, kBad, kAfterComponent},
@@ -59,14 +57,12 @@ constexpr State kTransition[kStateRows][kTokKindCount] = {
     // after-substring
     {kEnd, kBad, kBad, kAfterEquals, kBad, kBad, kAfterSubstring, kBad, kBad, kBad, kBad, kBad},
     // after-equals
-    {kEnd, kEnd, kBad, kBad, kBad, kBad, kAfterEquals, kAfterValue, kBad, kBad, kAfterValue,
-     kBad},
+    {kEnd, kEnd, kBad, kBad, kBad, kBad, kAfterEquals, kAfterValue, kBad, kBad, kAfterValue, kBad},
     // after-value
-    {kEnd, kEnd, kAfterObjectName, kBad, kQuery, kEqualsQuery, kAfterValue, kAfterValue, kBad,
-     kBad, kAfterValue, kBad},
+    {kEnd, kEnd, kAfterObjectName, kBad, kQuery, kEqualsQuery, kAfterValue, kAfterValue, kBad, kBad,
+     kAfterValue, kBad},
     // after-component
-    {kEnd, kBad, kAfterObjectName, kBad, kBad, kBad, kAfterComponent, kBad, kBad, kBad, kBad,
-     kBad},
+    {kEnd, kBad, kAfterObjectName, kBad, kBad, kBad, kAfterComponent, kBad, kBad, kBad, kBad, kBad},
 };
 
 // The token before the current one, as far as commas care: a comma right
@@ -102,17 +98,12 @@ union Element {
 ScanMode ModeFor(const Reader& r) {
   switch (r.state) {
     case kSeek:
-    case kAfterDelimiter:
-      return kModeSeek;
-    case kAfterObjectName:
-      return r.target.object->rank > 0 ? kModeArrayName : kModeScalarName;
-    case kAfterSubscripts:
-      return kModeSubscripted;
+    case kAfterDelimiter: return kModeSeek;
+    case kAfterObjectName: return r.target.object->rank > 0 ? kModeArrayName : kModeScalarName;
+    case kAfterSubscripts: return kModeSubscripted;
     case kAfterEquals:
-    case kAfterValue:
-      return kModeValues;
-    default:
-      return kModeNames;
+    case kAfterValue: return kModeValues;
+    default: return kModeNames;
   }
 }
 
@@ -156,7 +147,8 @@ int ApplySubscripts(Target& t, const Token& tok) {
       stride = (sub.given & kSubStride) ? sub.stride : 1;
     }
     if (start < lower || start > upper || end < lower) return Code(Msg::kBadGroupReference);
-    if ((stride > 0 && end < start) || (stride < 0 && end > start)) return Code(Msg::kBadGroupReference);
+    if ((stride > 0 && end < start) || (stride < 0 && end > start))
+      return Code(Msg::kBadGroupReference);
     if (stride > 0 && end > upper) end = upper;
     t.first[d] = start;
     if (section) {
@@ -269,8 +261,7 @@ void TakeComma(Reader& r) {
 int Step(Reader& r, const Token& tok) {
   State next = kTransition[r.state][tok.kind];
   switch (next) {
-    case kBad:
-      return Code(Msg::kGroupSyntax);
+    case kBad: return Code(Msg::kGroupSyntax);
     case kEnd:
       if (tok.kind == kTokEndOfFile) return Code(Msg::kEndOfFile);
       break;
@@ -321,8 +312,7 @@ int Step(Reader& r, const Token& tok) {
         if (rc != 0) return rc;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   r.state = next;
   return 0;

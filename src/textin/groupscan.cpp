@@ -14,7 +14,6 @@ namespace {
 // outside every bound and saturates here.
 constexpr int64_t kBoundCap = int64_t{1} << 50;
 
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) {
@@ -36,10 +35,15 @@ bool IsLogicalLetter(char c) {
 // Characters that end a value inside a group.
 bool EndsValue(char c) {
   switch (c) {
-    case ' ': case '\t': case ',': case '/': case '!': case '&': case '$': case ')':
-      return true;
-    default:
-      return false;
+    case ' ':
+    case '\t':
+    case ',':
+    case '/':
+    case '!':
+    case '&':
+    case '$':
+    case ')': return true;
+    default: return false;
   }
 }
 
@@ -240,7 +244,8 @@ int ScanValueText(Scanner& s, Token* tok) {
     return 0;
   }
   tok->form = kValueNumber;
-  return NumberSyntaxOk(tok->text, tok->length, &tok->integer_looking) ? 0 : Code(Msg::kGroupSyntax);
+  return NumberSyntaxOk(tok->text, tok->length, &tok->integer_looking) ? 0
+                                                                       : Code(Msg::kGroupSyntax);
 }
 
 // A value with an optional repeat count r* in front; "r*" followed by the end
@@ -310,10 +315,10 @@ bool AfterName(ScanMode mode) {
 int NextStrict(Scanner& s, ScanMode mode, Token* tok) {
   const char c = *s.p;
   switch (c) {
-    case '!':
-      s.p = s.end;
-      return RecordEnd(s, tok);
-    case '&': case '$': case '/':
+    case '!': s.p = s.end; return RecordEnd(s, tok);
+    case '&':
+    case '$':
+    case '/':
       ++s.p;
       tok->kind = kTokDelimiter;
       return 0;
@@ -321,13 +326,14 @@ int NextStrict(Scanner& s, ScanMode mode, Token* tok) {
       ++s.p;
       tok->kind = kTokComma;
       return 0;
-    case '?': case '=':
-      return ScanQueryOrEquals(s, tok);
+    case '?':
+    case '=': return ScanQueryOrEquals(s, tok);
     case '(':
       if (mode == kModeArrayName) return ScanSubscripts(s, tok);
       if (mode == kModeScalarName || mode == kModeSubscripted) return ScanSubstring(s, tok);
       break;
-    case '%': case '.':
+    case '%':
+    case '.':
       if (AfterName(mode)) {
         ++s.p;
         tok->kind = kTokComponent;

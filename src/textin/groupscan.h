@@ -15,17 +15,17 @@ constexpr int64_t kTokenBufferSize = 2000;
 
 enum TokenKind : uint8_t {
   kTokEndOfFile,
-  kTokDelimiter,   // & $ or /
+  kTokDelimiter,  // & $ or /
   kTokName,
   kTokEquals,
-  kTokQuery,       // ?
-  kTokEqualsQuery, // =?
+  kTokQuery,        // ?
+  kTokEqualsQuery,  // =?
   kTokRecordEnd,
   kTokValue,
   kTokSubscripts,
   kTokSubstring,
   kTokComma,
-  kTokComponent,   // % or .
+  kTokComponent,  // % or .
   kTokKindCount,
 };
 
@@ -59,9 +59,9 @@ struct Token {
   int64_t length = 0;
   ValueForm form = kValueNumber;
   bool integer_looking = false;  // number text without point or exponent letter
-  int32_t repeat = 0;        // 0 when no repeat count was written
-  bool null_repeat = false;  // r* : r null values
-  int count = 0;             // subscripts (or 1 for a substring)
+  int32_t repeat = 0;            // 0 when no repeat count was written
+  bool null_repeat = false;      // r* : r null values
+  int count = 0;                 // subscripts (or 1 for a substring)
   Subscript sub[kGroupMaxRank];
 };
 

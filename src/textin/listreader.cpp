@@ -36,10 +36,10 @@ enum CharClass : uint8_t {
   kClsDigit,
   kClsSign,
   kClsDot,
-  kClsExponent,   // E D Q e d q
-  kClsSpecial,    // I N i n: start of an infinity or NaN spelling
+  kClsExponent,  // E D Q e d q
+  kClsSpecial,   // I N i n: start of an infinity or NaN spelling
   kClsStar,
-  kClsEnd,        // blank, tab, comma, slash, closing parenthesis
+  kClsEnd,  // blank, tab, comma, slash, closing parenthesis
 };
 
 constexpr std::array<uint8_t, 256> MakeClassTable() {
@@ -55,9 +55,7 @@ constexpr std::array<uint8_t, 256> MakeClassTable() {
 }
 constexpr std::array<uint8_t, 256> kClass = MakeClassTable();
 
-inline CharClass ClassOf(char c) {
-  return static_cast<CharClass>(kClass[static_cast<uint8_t>(c)]);
-}
+inline CharClass ClassOf(char c) { return static_cast<CharClass>(kClass[static_cast<uint8_t>(c)]); }
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsLogicalLetter(char c) { return c == 'T' || c == 'F' || c == 't' || c == 'f'; }
@@ -193,16 +191,13 @@ int ScanRepeat(ListScanState& st, char* start, char* star, bool allow_repeat) {
 }
 
 // Sets the numeric token [start, p) as the current value and moves past it.
-void SetNumericToken(ListScanState& st, char* start, char* p, bool dot, bool exponent,
-                     bool plain) {
+void SetNumericToken(ListScanState& st, char* start, char* p, bool dot, bool exponent, bool plain) {
   st.token_text = start;
   st.token_len = static_cast<int32_t>(p - start);
   st.value_flags = kValNumeric | (!dot && !exponent ? kValIntegerLooking : 0);
   if (plain && p - start <= kPlainDecimalMax) st.value_flags |= kValPlainDecimal;
-  if (dot)
-    st.separator_flags |= kSepDecimalPoint;
-  else
-    st.separator_flags &= static_cast<uint8_t>(~kSepDecimalPoint);
+  if (dot) st.separator_flags |= kSepDecimalPoint;
+  else st.separator_flags &= static_cast<uint8_t>(~kSepDecimalPoint);
   st.unit->pos = p;
 }
 
@@ -311,9 +306,7 @@ int ScanNumericGeneral(ListScanState& st, char* start, bool allow_repeat) {
     CharClass cls = ClassOf(*p);
     if (cls == kClsEnd) break;
     switch (cls) {
-      case kClsDigit:
-        expecting_digit = false;
-        break;
+      case kClsDigit: expecting_digit = false; break;
       case kClsSign:
         if (last_sign) return Code(Msg::kListSyntax);
         expecting_digit = true;
@@ -327,14 +320,13 @@ int ScanNumericGeneral(ListScanState& st, char* start, bool allow_repeat) {
         exponent = true;
         break;
       case kClsSpecial:
-        if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign))) return Code(Msg::kListSyntax);
+        if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign)))
+          return Code(Msg::kListSyntax);
         special = true;
         p = WordEnd(p, end);
         continue;
-      case kClsStar:
-        return ScanRepeat(st, start, p, allow_repeat);
-      default:
-        return Code(Msg::kListSyntax);
+      case kClsStar: return ScanRepeat(st, start, p, allow_repeat);
+      default: return Code(Msg::kListSyntax);
     }
     last_sign = cls == kClsSign;
     ++p;
@@ -483,15 +475,11 @@ int ScanValue(ListScanState& st, bool allow_repeat) {
       u->pos = p + 1;
       st.scan_flags |= kScanSlash;
       return 0;
-    case '(':
-      return ScanComplex(st);
-    case ')':
-      return Code(Msg::kListSyntax);
+    case '(': return ScanComplex(st);
+    case ')': return Code(Msg::kListSyntax);
     case '\'':
-    case '"':
-      return ScanQuoted(st);
-    default:
-      break;
+    case '"': return ScanQuoted(st);
+    default: break;
   }
   if (IsLogicalLetter(*p) || (*p == '.' && p + 1 < u->record_end && IsLogicalLetter(p[1]))) {
     char* end = WordEnd(p, u->record_end);
@@ -578,8 +566,7 @@ int NextValue(ListScanState& st) {
 // that may be read: words of eight bytes while they lie before it, bytes past
 // end never count. Of the bytes such a token holds (digits, signs, '.', 'E'
 // and 'e') only the exponent letters have bit 6 set.
-void PlainTokenShape(const char* p, const char* end, const char* limit, bool* dot,
-                     bool* exponent) {
+void PlainTokenShape(const char* p, const char* end, const char* limit, bool* dot, bool* exponent) {
 #if defined(__SSE2__)
   if (end - p <= 16 && limit - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -666,7 +653,8 @@ int Assign(const ListScanState& st, int type, void* elem) {
   switch (type) {
     case kTypeReal4: {
       float f = 0;
-      if ((st.value_flags & kValPlainDecimal) && PlainDecimalToSingle(st.token_text, st.token_len, &f)) {
+      if ((st.value_flags & kValPlainDecimal) &&
+          PlainDecimalToSingle(st.token_text, st.token_len, &f)) {
         std::memcpy(elem, &f, sizeof f);
         return 0;
       }
@@ -689,8 +677,7 @@ int Assign(const ListScanState& st, int type, void* elem) {
       std::memcpy(elem, &v, sizeof v);
       return 0;
     }
-    default:
-      return Code(Msg::kConversion);
+    default: return Code(Msg::kConversion);
   }
 }
 
@@ -840,8 +827,7 @@ int ReadHeld(UnitBlock* unit, const InItem* items) {
 // satisfies: the count's statement, which CountValueRecords can run.
 bool IsUnstoredNumberItem(const InItem* items) {
   return items[0].rank == 0 && items[0].base == nullptr &&
-         (items[0].type == kTypeReal4 || items[0].type == kTypeInt32) &&
-         items[1].type == kTypeEnd;
+         (items[0].type == kTypeReal4 || items[0].type == kTypeInt32) && items[1].type == kTypeEnd;
 }
 
 #if defined(__SSE2__)
@@ -856,7 +842,8 @@ inline RecordMasks ClassifyRecords(const char* p, char term) {
   for (int i = 0; i < 4; ++i) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
     const unsigned ends = Matches(b, term);
-    const unsigned blanks = Matches(b, ' ') | Matches(b, '\t') | Matches(b, '\r') | Matches(b, '\n');
+    const unsigned blanks =
+        Matches(b, ' ') | Matches(b, '\t') | Matches(b, '\r') | Matches(b, '\n');
     const unsigned special = Matches(b, '\'') | Matches(b, '"') | Matches(b, '(');
     m.ends |= uint64_t{ends} << (16 * i);
     m.values |= uint64_t{~(blanks | ends) & 0xFFFFu} << (16 * i);

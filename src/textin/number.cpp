@@ -55,15 +55,15 @@ struct RealScan {
   RealForm form = RealForm::kNumber;
   bool negative = false;
   bool explicit_plus = false;
-  bool any_digit = false;      // a significand digit, zero or not, was seen
+  bool any_digit = false;  // a significand digit, zero or not, was seen
   bool had_point = false;
-  bool had_exponent = false;   // an exponent letter or a sign-only exponent
-  bool sticky = false;         // non-zero digits beyond kKeptDigits were cut
-  int exponent_range = 0;      // +1 / -1: more than 6 significant exponent digits
-  int kept = 0;                // digits stored in the buffer
+  bool had_exponent = false;  // an exponent letter or a sign-only exponent
+  bool sticky = false;        // non-zero digits beyond kKeptDigits were cut
+  int exponent_range = 0;     // +1 / -1: more than 6 significant exponent digits
+  int kept = 0;               // digits stored in the buffer
   int64_t point_exp = 0;
   int64_t exponent = 0;
-  bool trailing = false;       // text left after the number
+  bool trailing = false;  // text left after the number
 };
 
 bool IsLeadingBlank(char c) {
@@ -345,10 +345,10 @@ int TextToReal(const char* text, int64_t length, int scale, int implied_digits, 
   Range range;
   T value;
   // More than 6 significant exponent digits decide the range on their own.
-  const bool overflow = s.exponent_range > 0 ||
-                        (s.exponent_range == 0 && magnitude > Traits::kMaxMagnitude);
-  const bool underflow = s.exponent_range < 0 ||
-                         (s.exponent_range == 0 && magnitude < Traits::kMinMagnitude);
+  const bool overflow =
+      s.exponent_range > 0 || (s.exponent_range == 0 && magnitude > Traits::kMaxMagnitude);
+  const bool underflow =
+      s.exponent_range < 0 || (s.exponent_range == 0 && magnitude < Traits::kMinMagnitude);
   if (overflow) {
     range = Range::kOverflow;
     value = std::numeric_limits<T>::infinity();
@@ -438,12 +438,12 @@ int TextToInteger(const char* text, int64_t length, unsigned options, int32_t* d
   return kIntOk;
 }
 
-int TextToSingle(const char* text, int64_t length, int scale, int implied_digits,
-                 unsigned options, float* dest) {
+int TextToSingle(const char* text, int64_t length, int scale, int implied_digits, unsigned options,
+                 float* dest) {
   return TextToReal(text, length, scale, implied_digits, options, dest);
 }
 
-int TextToDouble(const char* text, int64_t length, int scale, int implied_digits,
-                 unsigned options, double* dest) {
+int TextToDouble(const char* text, int64_t length, int scale, int implied_digits, unsigned options,
+                 double* dest) {
   return TextToReal(text, length, scale, implied_digits, options, dest);
 }

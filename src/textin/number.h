@@ -26,7 +26,7 @@ enum IntStatus : int {
 // Real options.
 enum RealOptions : unsigned {
   kRealSkipBlanks = 1u << 0,
-  kRealSpecial = 1u << 1,          // "Infinity" and "NaN"
+  kRealSpecial = 1u << 1,  // "Infinity" and "NaN"
   kRealRejectTrailing = 1u << 2,
   kRealRejectOverflow = 1u << 3,
   kRealRejectUnderflow = 1u << 4,
@@ -36,7 +36,7 @@ enum RealOptions : unsigned {
   kRealOnlyE = 1u << 8,
   kRealNoSignOnlyExponent = 1u << 9,
   kRealHex = 1u << 10,
-  kRealRoundingShift = 11,         // 3-bit field; 0 = to nearest, ties to even
+  kRealRoundingShift = 11,  // 3-bit field; 0 = to nearest, ties to even
 };
 constexpr unsigned kListRealOptions =
     kRealSkipBlanks | kRealSpecial | kRealRejectTrailing | kRealRejectOverflow;
@@ -62,9 +62,9 @@ int DigitsToUnsigned64(const char* text, int64_t length, int base, unsigned opti
 // recognised infinity or NaN when rejected trailing text follows.
 // Rounding is always to nearest (the rounding field is not read) and a
 // hexadecimal significand is never accepted; this program uses neither.
-int TextToSingle(const char* text, int64_t length, int scale, int implied_digits,
-                 unsigned options, float* dest);
+int TextToSingle(const char* text, int64_t length, int scale, int implied_digits, unsigned options,
+                 float* dest);
 
 // The same for double precision.
-int TextToDouble(const char* text, int64_t length, int scale, int implied_digits,
-                 unsigned options, double* dest);
+int TextToDouble(const char* text, int64_t length, int scale, int implied_digits, unsigned options,
+                 double* dest);

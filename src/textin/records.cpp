@@ -65,7 +65,8 @@ char* ShortRecordEnd(const UnitBlock* unit) {
 #if defined(__SSE2__)
   const size_t have = unit->readahead_len;
   char* ahead = unit->readahead;
-  if (have == 0 || ahead < unit->buffer || unit->buffer + unit->capacity - ahead < 16) return nullptr;
+  if (have == 0 || ahead < unit->buffer || unit->buffer + unit->capacity - ahead < 16)
+    return nullptr;
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ahead));
   unsigned hits = static_cast<unsigned>(
       _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(unit->terminator)))));
@@ -104,8 +105,8 @@ char* ShortRecordEnd(const UnitBlock* unit) {
       }
     }
     size_t got = 0;
-    int err = Sys::Read(unit->fd, unit->buffer + have,
-                        static_cast<size_t>(unit->capacity) - have, &got);
+    int err =
+        Sys::Read(unit->fd, unit->buffer + have, static_cast<size_t>(unit->capacity) - have, &got);
     if (err != 0) {
       // A closed pipe on standard input reads as the end of the input.
       if (!(err == EPIPE && unit->fd == 0)) {

@@ -15,17 +15,16 @@
 namespace ListWriter {
 namespace {
 
-
 // PutRecord appends the terminator (at most CR LF) in place after the record.
 constexpr int kTerminatorRoom = 2;
 
 // Layout state of the statement in progress on this thread.
 struct Statement {
-  StatementUnit hold;          // not held: no statement in progress
-  int32_t room = 0;            // positions left in the current record
-  bool at_record_start = true; // nothing placed in the current record yet
-  uint8_t last_item_kind = 0;  // type code of the last item in the record; 0 none
-  int failed = 0;              // status of the last statement that failed
+  StatementUnit hold;           // not held: no statement in progress
+  int32_t room = 0;             // positions left in the current record
+  bool at_record_start = true;  // nothing placed in the current record yet
+  uint8_t last_item_kind = 0;   // type code of the last item in the record; 0 none
+  int failed = 0;               // status of the last statement that failed
 };
 
 thread_local Statement g_statement;
@@ -41,7 +40,8 @@ int StartRecord(Statement& s) {
   UnitBlock* u = s.hold.unit();
   const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
   const size_t capacity = static_cast<size_t>(u->capacity);
-  if (u->pending_end != nullptr && static_cast<size_t>(u->pending_end - u->buffer) + longest > capacity) {
+  if (u->pending_end != nullptr &&
+      static_cast<size_t>(u->pending_end - u->buffer) + longest > capacity) {
     if (FlushUnit(u) != 0) return Code(Msg::kWriteFailed);
   }
   const size_t offset = static_cast<size_t>(RecordBase(u) - u->buffer);

@@ -113,12 +113,9 @@ Rounded RoundExact(uint32_t magnitude, int n) {
     const uint64_t digit = x.q % 10;
     x.q /= 10;
     ++k;
-    if (digit == 5)
-      x.rest = x.rest == Rest::kZero ? Rest::kHalf : Rest::kAboveHalf;
-    else if (digit > 5)
-      x.rest = Rest::kAboveHalf;
-    else if (digit > 0 || x.rest != Rest::kZero)
-      x.rest = Rest::kBelowHalf;
+    if (digit == 5) x.rest = x.rest == Rest::kZero ? Rest::kHalf : Rest::kAboveHalf;
+    else if (digit > 5) x.rest = Rest::kAboveHalf;
+    else if (digit > 0 || x.rest != Rest::kZero) x.rest = Rest::kBelowHalf;
   }
   const bool up = x.rest == Rest::kAboveHalf || (x.rest == Rest::kHalf && (x.q & 1) != 0);
   x.q += up;
@@ -199,10 +196,8 @@ void to_list_field(uint32_t bits, char* out) {
   if (magnitude > kExponentAll) {
     std::memcpy(out + 1, "NaN", 3);
   } else if (magnitude == kExponentAll) {
-    if (negative)
-      std::memcpy(out + 1, "-Infinity", 9);
-    else
-      std::memcpy(out + 1, "Infinity", 8);
+    if (negative) std::memcpy(out + 1, "-Infinity", 9);
+    else std::memcpy(out + 1, "Infinity", 8);
   } else if (magnitude == 0) {
     std::memcpy(out + 2, "0.0000000E+00", 13);
   } else if (magnitude >= kFixedLowBits && magnitude <= kFixedHighBits) {

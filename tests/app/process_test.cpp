@@ -23,9 +23,7 @@ using testsupport::TempDir;
 
 int g_body_state = 0;
 
-void ConnectOutput() {
-  ConnectNamedFile(3, 0, "output.txt", 10);
-}
+void ConnectOutput() { ConnectNamedFile(3, 0, "output.txt", 10); }
 
 void WriteValue(float value) {
   const OutItem item{kTypeReal4, &value, 4};

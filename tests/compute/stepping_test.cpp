@@ -70,7 +70,7 @@ TEST(StepHistory, ElasticRangeBounds) {
       {std::nextafter(1.0f, 2.0f), false, 0.0f, 1, 1},
       {-1.5f, false, -112.5f, 1, -1},
       {2.5f, false, 137.5f, 1, 1},
-      {5.0f, false, 170.0f, 2, 1},   // N = 2: beyond EY(2) is segment 2
+      {5.0f, false, 170.0f, 2, 1},  // N = 2: beyond EY(2) is segment 2
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.strain);

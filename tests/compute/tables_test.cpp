@@ -173,14 +173,15 @@ TEST(Reverse, MatchesPointByPointRebuildBitForBit) {
       for (float erev : kStrains) {
         for (float sr : kStresses) {
           for (bool down : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "points " << points << " K " << k << " EREV "
-                                            << erev << " sr " << sr << " down " << down);
+            SCOPED_TRACE(testing::Message() << "points " << points << " K " << k << " EREV " << erev
+                                            << " sr " << sr << " down " << down);
             Backbone got(ey, sy), want(ey, sy);
             for (Backbone* b : {&got, &want}) {
               b->t.K = k;
               b->t.EREV = erev;
             }
-            if (down) ReverseDown(got.t, sr); else ReverseUp(got.t, sr);
+            if (down) ReverseDown(got.t, sr);
+            else ReverseUp(got.t, sr);
             ReferenceReverse(want.t, sr, down);
             // Any NaN prints as NaN: its payload is not compared.
             auto same = [](float a, float b) {
@@ -246,8 +247,10 @@ TEST(ReverseLazy, AnySequenceOfReversalsAndReadsMatchesFullRebuilds) {
     for (int i = 1; i < points; ++i) {
       const uint32_t r = next() >> 24;
       const bool odd = shape % 2 == 1;
-      ey.push_back(ey.back() + (odd && r < 10 ? 0.0f : static_cast<float>(next() % 1000 + 1) * 1e-5f));
-      sy.push_back(sy.back() + (odd && r >= 10 && r < 30 ? 0.0f : static_cast<float>(next() % 500 + 1)));
+      ey.push_back(ey.back() +
+                   (odd && r < 10 ? 0.0f : static_cast<float>(next() % 1000 + 1) * 1e-5f));
+      sy.push_back(sy.back() +
+                   (odd && r >= 10 && r < 30 ? 0.0f : static_cast<float>(next() % 500 + 1)));
     }
     Backbone got(ey, sy), want(ey, sy);
     Lazy lazy(got.t);
@@ -259,8 +262,10 @@ TEST(ReverseLazy, AnySequenceOfReversalsAndReadsMatchesFullRebuilds) {
         // A reversal at a K anywhere on the table, most often a large one.
         const int32_t k = static_cast<int32_t>((r / 3) % (n + 1));
         const bool down = (r / 7) % 2 == 0;
-        const float erev = (r / 11) % 9 == 0 ? kStrains[r % 8] : static_cast<float>(r % 2000) * 1e-3f;
-        const float sr = (r / 13) % 9 == 0 ? kStresses[r % 6] : static_cast<float>(r % 900) - 450.0f;
+        const float erev =
+            (r / 11) % 9 == 0 ? kStrains[r % 8] : static_cast<float>(r % 2000) * 1e-3f;
+        const float sr =
+            (r / 13) % 9 == 0 ? kStresses[r % 6] : static_cast<float>(r % 900) - 450.0f;
         for (Backbone* b : {&got, &want}) {
           b->t.K = k;
           b->t.EREV = erev;

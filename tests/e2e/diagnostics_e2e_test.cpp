@@ -143,7 +143,8 @@ TEST(DiagnosticsEndToEnd, ReportIsCutAt16384Bytes) {
   });
   EXPECT_EQ(r.status, 24);
   EXPECT_EQ(r.err.size(), 16384u);
-  EXPECT_EQ(FirstLine(r.err), "dravel: severe (24): end-of-file during read, unit 1, file input.txt\r\n");
+  EXPECT_EQ(FirstLine(r.err),
+            "dravel: severe (24): end-of-file during read, unit 1, file input.txt\r\n");
 }
 
 // --- Console events during a run ----------------------------------------------
@@ -197,8 +198,7 @@ bool WaitForOutput(const TempDir& dir, pid_t pid, off_t bytes) {
 
 int WaitStatus(pid_t pid) {
   int st = 0;
-  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {}
   return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
 }
 

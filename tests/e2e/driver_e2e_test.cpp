@@ -62,7 +62,8 @@ TEST(Driver, HistoryFileShapes) {
   const HistoryCase cases[] = {
       {"single value", "123.5\n", Record(kZero, kZero)},
       {"first value replaced by zero", "-7\n4\n", Record(kZero, kZero) + r1},
-      {"blank lines and no final line feed", "\n  \n9\n\n4\n\t\n-4", Record(kZero, kZero) + r1 + r2},
+      {"blank lines and no final line feed", "\n  \n9\n\n4\n\t\n-4",
+       Record(kZero, kZero) + r1 + r2},
       {"CR LF line ends", "9\r\n4\r\n-4\r\n", Record(kZero, kZero) + r1 + r2},
       // Two values on one record: counted once, both read, the last one never.
       {"two values on a record", "9 4\n-4\n7\n", Record(kZero, kZero) + r1 + r2},
@@ -106,8 +107,9 @@ TEST(Driver, HugeCountEndsWithSizeOverflow) {
   dir.write("deformacia.txt", testsupport::kExampleHistory);
   auto r = RunHysteresis(dir.path(), {{"VELD_DISABLE_STACK_TRACE", "1"}});
   EXPECT_EQ(r.status, 179);
-  EXPECT_EQ(r.err,
-            "dravel: severe (179): Cannot allocate array - overflow on array size calculation.\r\n");
+  EXPECT_EQ(
+      r.err,
+      "dravel: severe (179): Cannot allocate array - overflow on array size calculation.\r\n");
 }
 
 // A count of zero, written as such or as a null value (the integer keeps its
@@ -142,10 +144,17 @@ TEST(Driver, UnassignedBackbonePointsReadAsZero) {
 // with end of file on unit 2 and leaves an old "output.txt" as it was.
 TEST(Driver, HistoryWithoutValuesEndsWithEndOfFileOnUnitTwo) {
   const std::string kMissing = "(missing)";
-  const std::string histories[] = {kMissing, "", "\n", "   ", " \t \n\n\t\n", "\r\n\r\n",
-                                   "  \r\n\t\r\n \n", std::string(20000, '\n') + " \t\r\n"};
+  const std::string histories[] = {kMissing,
+                                   "",
+                                   "\n",
+                                   "   ",
+                                   " \t \n\n\t\n",
+                                   "\r\n\r\n",
+                                   "  \r\n\t\r\n \n",
+                                   std::string(20000, '\n') + " \t\r\n"};
   for (const std::string& history : histories) {
-    SCOPED_TRACE(testing::PrintToString(history.substr(0, 8)) + " of " + std::to_string(history.size()));
+    SCOPED_TRACE(testing::PrintToString(history.substr(0, 8)) + " of " +
+                 std::to_string(history.size()));
     TempDir dir;
     dir.write("input.txt", testsupport::kExampleInput);
     dir.write("output.txt", "old\r\n");

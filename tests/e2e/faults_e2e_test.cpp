@@ -28,8 +28,7 @@ struct Trace {
 };
 
 Trace* SharedTrace() {
-  void* p = mmap(nullptr, sizeof(Trace), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                 -1, 0);
+  void* p = mmap(nullptr, sizeof(Trace), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   return p == MAP_FAILED ? nullptr : static_cast<Trace*>(p);
 }
 
@@ -58,10 +57,13 @@ class Faults : public ::testing::Test {
     TempDir dir;
     PrepareJob(dir);
     Trace* trace = trace_;
-    auto r = RunInChild(dir.path(), [trace] {
-      Sys::SetCallTrace(trace->kinds, kMaxCalls, &trace->length);
-      return ProcessMain();
-    }, kQuiet);
+    auto r = RunInChild(
+        dir.path(),
+        [trace] {
+          Sys::SetCallTrace(trace->kinds, kMaxCalls, &trace->length);
+          return ProcessMain();
+        },
+        kQuiet);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(dir.read("output.txt"), testsupport::kExampleOutput);
     ASSERT_GT(trace_->length, 0u);
@@ -86,10 +88,13 @@ TEST_F(Faults, EveryFailingCallEndsWithItsDiagnostic) {
     TempDir dir;
     PrepareJob(dir);
     const int error = ErrorFor(kind);
-    auto r = RunInChild(dir.path(), [i, error] {
-      Sys::SetFault(i, error);
-      return ProcessMain();
-    }, kQuiet);
+    auto r = RunInChild(
+        dir.path(),
+        [i, error] {
+          Sys::SetFault(i, error);
+          return ProcessMain();
+        },
+        kQuiet);
     ASSERT_FALSE(r.signaled) << r.err;
     ExpectWholeRecords(dir.read("output.txt"));
     if (r.status == 0) {
@@ -110,10 +115,13 @@ TEST_F(Faults, InterruptedCallsAreRetriedInvisibly) {
     SCOPED_TRACE("call " + std::to_string(i));
     TempDir dir;
     PrepareJob(dir);
-    auto r = RunInChild(dir.path(), [i] {
-      Sys::SetFault(i, EINTR);
-      return ProcessMain();
-    }, kQuiet);
+    auto r = RunInChild(
+        dir.path(),
+        [i] {
+          Sys::SetFault(i, EINTR);
+          return ProcessMain();
+        },
+        kQuiet);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(dir.read("output.txt"), testsupport::kExampleOutput);
@@ -132,11 +140,14 @@ TEST(FaultsRead, FailedReadOfTheHistoryEndsTheCountWith39) {
     TempDir dir;
     dir.write("input.txt", testsupport::kExampleInput);
     dir.write("deformacia.txt", history);
-    auto r = RunInChild(dir.path(), [persistent] {
-      // Read 1 takes all of "input.txt", read 2 the first block of the history.
-      Sys::SetFault(3, EIO, Sys::kCallRead, persistent);
-      return ProcessMain();
-    }, kQuiet);
+    auto r = RunInChild(
+        dir.path(),
+        [persistent] {
+          // Read 1 takes all of "input.txt", read 2 the first block of the history.
+          Sys::SetFault(3, EIO, Sys::kCallRead, persistent);
+          return ProcessMain();
+        },
+        kQuiet);
     EXPECT_EQ(r.status, 39) << r.err;
     EXPECT_NE(r.err.find("unit 2, file " + dir.file("deformacia.txt")), std::string::npos) << r.err;
     EXPECT_EQ(dir.read("output.txt"), "");
@@ -155,15 +166,18 @@ TEST(FaultsStart, NullDeviceThatCannotBeOpenedEndsWith30) {
     TempDir dir;
     PrepareJob(dir);
     const int fd = c.fd;
-    auto r = RunInChild(dir.path(), [fd] {
-      ::close(fd);
-      Sys::SetFault(1, EMFILE, Sys::kCallOpen);
-      return ProcessMain();
-    }, kQuiet);
+    auto r = RunInChild(
+        dir.path(),
+        [fd] {
+          ::close(fd);
+          Sys::SetFault(1, EMFILE, Sys::kCallOpen);
+          return ProcessMain();
+        },
+        kQuiet);
     EXPECT_EQ(r.status, 30) << r.err;
     if (c.fd != 2) {
-      EXPECT_EQ(r.err, std::string("dravel: severe (30): open failure, unit ") +
-                           c.unit + ", file /dev/null\r\n");
+      EXPECT_EQ(r.err, std::string("dravel: severe (30): open failure, unit ") + c.unit +
+                           ", file /dev/null\r\n");
     }
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(dir.read("input.txt"), testsupport::kExampleInput);

@@ -17,7 +17,8 @@ TEST(GroupReaderRun, HandWrittenInputsGiveTheExampleOutput) {
       "2\n&PARAMETRE EY = 0 1 3 6, SY = 0 100 150 180 /\n",
       "2   ! backbone points minus two\n! strain and stress\n&parametre\n"
       "  ey = 0, 1, 3, 6     ! strain\n  sy = 0, 100, 150, 180 ! stress\n&end\n",
-      "2\r\n$PARAMETRE\r\n\tEY =\t0.0\t1.0\t3.0\t6.0\r\n\tSY =\t0.0\t1.0E2\t1.5E2\t1.8E2\r\n$END\r\n",
+      "2\r\n$PARAMETRE\r\n\tEY =\t0.0\t1.0\t3.0\t6.0\r\n\tSY "
+      "=\t0.0\t1.0E2\t1.5E2\t1.8E2\r\n$END\r\n",
       "2\nTest bar 7, steel\n&PARAMETRE\nEY=\n0\n1\n3\n6\nSY=\n0\n100\n150\n180\n/",
       "2 &PARAMETRE EY = 9 9 9 9 /\n&OTHER A=1 /\n&PARAMETRE SY(0:3) = 0 100 150 180\n"
       " EY(1) = 1 3 6\n EY(0) = 0 /\n",
@@ -70,9 +71,9 @@ TEST(GroupReaderRun, BadGroupsEndTheRunWithTheirDiagnostic) {
         "dravel: severe (" + std::to_string(c.status) + "): " + c.message;
     EXPECT_EQ(r.err.compare(0, expected_start.size(), expected_start), 0) << r.err;
     const std::string expected_end = std::string(c.tail) + "\r\n";
-    EXPECT_TRUE(r.err.size() >= expected_end.size() &&
-                r.err.compare(r.err.size() - expected_end.size(), expected_end.size(),
-                              expected_end) == 0)
+    EXPECT_TRUE(
+        r.err.size() >= expected_end.size() &&
+        r.err.compare(r.err.size() - expected_end.size(), expected_end.size(), expected_end) == 0)
         << r.err;
     EXPECT_EQ(dir.read("output.txt"), "");
   }

@@ -40,8 +40,10 @@ TEST(ListReaderRun, HistoriesThatCountAndReadDifferently) {
       {"slash ends the array read early", "9\n4\n/\n-4\n", 0, "", 4},
       {"null value then values", ",\n4\n-4\n", 0, "", 3},
       {"repeat count", "9\n2*4\n-4\n", 0, "", 3},
-      {"byte-order mark before the first value", "\xef\xbb\xbf" "9\n4\n", 59,
-       "list-directed I/O syntax error, unit 2, file ", 0},
+      {"byte-order mark before the first value",
+       "\xef\xbb\xbf"
+       "9\n4\n",
+       59, "list-directed I/O syntax error, unit 2, file ", 0},
       {"NUL byte in a value", std::string("9\n4\0\n", 5), 59,
        "list-directed I/O syntax error, unit 2, file ", 0},
       {"long blank line before the values", std::string(300000, ' ') + "\n9\n4\n", 0, "", 2},

@@ -168,9 +168,11 @@ TEST(UnitsE2E, MalformedSizeVariablesFailTheFirstConnection) {
   } cases[] = {
       {"VELD_FMT_RECL", "-5", 99, "VELD_FMT_RECL environment variable has erroneous syntax"},
       {"VELD_FMT_RECL", "ten", 99, "VELD_FMT_RECL environment variable has erroneous syntax"},
-      {"VELD_BUFFERCOUNT", "200", 107, "VELD_BUFFERCOUNT environment variable has erroneous syntax"},
+      {"VELD_BUFFERCOUNT", "200", 107,
+       "VELD_BUFFERCOUNT environment variable has erroneous syntax"},
       {"VELD_BLOCKSIZE", "1000x", 106, "VELD_BLOCKSIZE environment variable has erroneous syntax"},
-      {"VELD_BLOCKSIZE", "2147467265", 106, "VELD_BLOCKSIZE environment variable has erroneous syntax"},
+      {"VELD_BLOCKSIZE", "2147467265", 106,
+       "VELD_BLOCKSIZE environment variable has erroneous syntax"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + "=" + c.value);
@@ -201,10 +203,8 @@ TEST(UnitsE2E, TerminatorVariable) {
     std::string console_end;
     std::string input_end;  // the input units end their records the same way
   } cases[] = {
-      {"LF", "\n", "\n", "\n"},
-      {"CR", "\r", "\r", "\r"},
-      {"CRLF;LF:3", "\n", "\r\n", "\n"},
-      {"LF:1,2,3", "\n", "\r\n", "\n"},
+      {"LF", "\n", "\n", "\n"},          {"CR", "\r", "\r", "\r"},
+      {"CRLF;LF:3", "\n", "\r\n", "\n"}, {"LF:1,2,3", "\n", "\r\n", "\n"},
       {"CR:1,2", "\r\n", "\r\n", "\r"},
   };
   for (const Case& c : cases) {
@@ -255,9 +255,9 @@ TEST(UnitsE2E, FailedWriteWhileAWordStartsANewRecordEndsWith38) {
   if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
   TempDir dir;
   WriteExample(dir);
-  RunResult r = RunHysteresis(dir.path(), {{"VELD_FMT_RECL", "30"},
-                                           {"VELD_PRINT", "/dev/full"},
-                                           {"VELD_DISABLE_STACK_TRACE", "1"}});
+  RunResult r = RunHysteresis(
+      dir.path(),
+      {{"VELD_FMT_RECL", "30"}, {"VELD_PRINT", "/dev/full"}, {"VELD_DISABLE_STACK_TRACE", "1"}});
   EXPECT_EQ(38, r.status);
   const std::string severe = Severe(38, "error during write, unit -1, file /dev/full") + "\n";
   ASSERT_GE(r.err.size(), severe.size()) << r.err;
@@ -272,9 +272,9 @@ struct AliasCase {
   const char* name;
   const char* link_target;  // output.txt is made a link to this file, or null
   bool hard;
-  const char* print;        // VELD_PRINT, or null
-  int unit;                 // the unit refused
-  const char* file;         // the file its diagnostic names
+  const char* print;  // VELD_PRINT, or null
+  int unit;           // the unit refused
+  const char* file;   // the file its diagnostic names
 };
 
 TEST(UnitsE2E, WritingToAFileThatIsAlsoAnInputFailsWith47) {
@@ -302,7 +302,8 @@ TEST(UnitsE2E, WritingToAFileThatIsAlsoAnInputFailsWith47) {
     RunResult r = RunHysteresis(dir.path(), env);
     EXPECT_EQ(47, r.status);
     EXPECT_EQ(Severe(47, "write to READONLY file, unit " + std::to_string(c.unit) + ", file " +
-                             dir.file(c.file)) + "\n",
+                             dir.file(c.file)) +
+                  "\n",
               r.err);
     EXPECT_EQ(kExampleInput, dir.read("input.txt"));
     EXPECT_EQ(kExampleHistory, dir.read("deformacia.txt"));
@@ -328,7 +329,8 @@ bool RunUnprivileged(const TempDir& dir, RunResult* r) {
   std::filesystem::copy_file(HYSTERESIS_BINARY, program, ec);
   if (ec || ::chmod(bin.path().c_str(), 0755) != 0 || ::chmod(program.c_str(), 0755) != 0)
     return false;
-  const std::vector<std::string> prefix = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+  const std::vector<std::string> prefix = {setpriv, "--reuid=65534", "--regid=65534",
+                                           "--clear-groups"};
   // The program and the directory must be reachable by that user.
   std::vector<std::string> probe = prefix;
   for (const std::string& a : {std::string("/bin/sh"), std::string("-c"),
@@ -376,7 +378,8 @@ TEST(UnitsE2E, UnwritableDirectoryRefusesTheCreationWith9) {
   EXPECT_EQ(9, r.status);
   // The system's text comes first, on a line of its own.
   EXPECT_NE(std::string::npos,
-            r.err.find(Severe(9, "permission to access file denied, unit 1, file " + dir.file("input.txt"))))
+            r.err.find(Severe(
+                9, "permission to access file denied, unit 1, file " + dir.file("input.txt"))))
       << r.err;
 }
 

@@ -13,16 +13,22 @@
 
 namespace {
 
-void Collect(const Loop& loop, void* context) { static_cast<std::vector<Loop>*>(context)->push_back(loop); }
+void Collect(const Loop& loop, void* context) {
+  static_cast<std::vector<Loop>*>(context)->push_back(loop);
+}
 
 // A stress that tells the entries apart, so a loop's stresses show which
 // entries of the path they were taken from.
-double StressOf(int64_t entry, double strain) { return 100.0 * strain + 0.001 * static_cast<double>(entry); }
+double StressOf(int64_t entry, double strain) {
+  return 100.0 * strain + 0.001 * static_cast<double>(entry);
+}
 
-std::vector<Loop> Count(LoopCounter& counter, const std::vector<double>& strains, ResidueMode mode) {
+std::vector<Loop> Count(LoopCounter& counter, const std::vector<double>& strains,
+                        ResidueMode mode) {
   std::vector<Loop> loops;
   for (size_t i = 0; i < strains.size(); ++i) {
-    FeedPath(counter, strains[i], StressOf(static_cast<int64_t>(i) + 1, strains[i]), Collect, &loops);
+    FeedPath(counter, strains[i], StressOf(static_cast<int64_t>(i) + 1, strains[i]), Collect,
+             &loops);
   }
   FinishPath(counter, mode, Collect, &loops);
   return loops;
@@ -59,33 +65,59 @@ struct RuleCase {
 
 TEST(LoopCount, FourPointRuleOnHandMadePaths) {
   const RuleCase cases[] = {
-      {"worked example", {0, 4, -4, 0, -3, -5}, ResidueMode::kHalfCycles,
+      {"worked example",
+       {0, 4, -4, 0, -3, -5},
+       ResidueMode::kHalfCycles,
        {{3, 4, 6, 1}, {1, 2, 0, 0.5}, {2, 6, 0, 0.5}}},
-      {"worked example, residue dropped", {0, 4, -4, 0, -3, -5}, ResidueMode::kNone, {{3, 4, 6, 1}}},
+      {"worked example, residue dropped",
+       {0, 4, -4, 0, -3, -5},
+       ResidueMode::kNone,
+       {{3, 4, 6, 1}}},
       // The residue 0 4 -5 run after itself closes the loop -5..4 at its
       // second -5; the points keep their entries.
-      {"worked example, residue repeated", {0, 4, -4, 0, -3, -5}, ResidueMode::kRepeat,
+      {"worked example, residue repeated",
+       {0, 4, -4, 0, -3, -5},
+       ResidueMode::kRepeat,
        {{3, 4, 6, 1}, {6, 2, 6, 1}}},
       // Three loops inside each other close inside out, each by the entry
       // that passes its B.
-      {"nested", {0, 10, 2, 8, 4, 6, 3, 9, -1}, ResidueMode::kNone, {{5, 6, 7, 1}, {4, 7, 8, 1}, {3, 8, 9, 1}}},
+      {"nested",
+       {0, 10, 2, 8, 4, 6, 3, 9, -1},
+       ResidueMode::kNone,
+       {{5, 6, 7, 1}, {4, 7, 8, 1}, {3, 8, 9, 1}}},
       // Reaching B exactly closes the loop; the next entry goes on from A.
-      {"closes exactly at an old point", {0, 5, 1, 3, 1, -2}, ResidueMode::kHalfCycles,
+      {"closes exactly at an old point",
+       {0, 5, 1, 3, 1, -2},
+       ResidueMode::kHalfCycles,
        {{3, 4, 5, 1}, {1, 2, 0, 0.5}, {2, 6, 0, 0.5}}},
       // A run of equal strains is one point, the first entry of the run.
-      {"repeated strain", {0, 3, 3, 3, 1, 1, 2, 4}, ResidueMode::kHalfCycles, {{2, 5, 8, 1}, {1, 8, 0, 0.5}}},
-      {"repeated strain at the end", {0, 3, 1, 1, 1}, ResidueMode::kHalfCycles,
+      {"repeated strain",
+       {0, 3, 3, 3, 1, 1, 2, 4},
+       ResidueMode::kHalfCycles,
+       {{2, 5, 8, 1}, {1, 8, 0, 0.5}}},
+      {"repeated strain at the end",
+       {0, 3, 1, 1, 1},
+       ResidueMode::kHalfCycles,
        {{1, 2, 0, 0.5}, {2, 3, 0, 0.5}}},
       {"monotone", {0, 1, 2, 3}, ResidueMode::kHalfCycles, {{1, 4, 0, 0.5}}},
       {"constant", {5, 5, 5}, ResidueMode::kHalfCycles, {}},
       {"one entry", {5}, ResidueMode::kRepeat, {}},
       // B-C wider than A-B: passing B closes nothing.
-      {"diverging", {0, 4, -5, 6}, ResidueMode::kHalfCycles, {{1, 2, 0, 0.5}, {2, 3, 0, 0.5}, {3, 4, 0, 0.5}}},
+      {"diverging",
+       {0, 4, -5, 6},
+       ResidueMode::kHalfCycles,
+       {{1, 2, 0, 0.5}, {2, 3, 0, 0.5}, {3, 4, 0, 0.5}}},
       {"equal ranges close", {0, 4, 0, 4, 0}, ResidueMode::kNone, {{2, 3, 4, 1}}},
       // The residue rises from -4 on into its own start: -2 is no turning
       // point of the second pass, and the loop -4..6 closes at the second -4.
-      {"repeat across a junction that goes on", {0, 6, -4, -2}, ResidueMode::kRepeat, {{3, 2, 3, 1}}},
-      {"repeat across a reversal", {0, 6, -4, 2}, ResidueMode::kRepeat, {{4, 1, 2, 1}, {3, 2, 3, 1}}},
+      {"repeat across a junction that goes on",
+       {0, 6, -4, -2},
+       ResidueMode::kRepeat,
+       {{3, 2, 3, 1}}},
+      {"repeat across a reversal",
+       {0, 6, -4, 2},
+       ResidueMode::kRepeat,
+       {{4, 1, 2, 1}, {3, 2, 3, 1}}},
   };
   for (const RuleCase& k : cases) {
     SCOPED_TRACE(k.name);
@@ -104,7 +136,8 @@ std::vector<int64_t> TurningPoints(const std::vector<double>& s) {
   std::vector<int64_t> tp;
   for (size_t k = 0; k < runs.size(); ++k) {
     const bool end = k == 0 || k + 1 == runs.size();
-    if (end || (s[runs[k]] - s[runs[k - 1]]) * (s[runs[k + 1]] - s[runs[k]]) < 0) tp.push_back(runs[k] + 1);
+    if (end || (s[runs[k]] - s[runs[k - 1]]) * (s[runs[k + 1]] - s[runs[k]]) < 0)
+      tp.push_back(runs[k] + 1);
   }
   return tp;
 }
@@ -118,7 +151,8 @@ TEST(LoopCount, RandomPathsAccountForEveryTurningPointOnce) {
     const int length = 1 + static_cast<int>(rng() % 200);
     const int spread = 2 + static_cast<int>(rng() % 30);
     std::vector<double> s;
-    for (int i = 0; i < length; ++i) s.push_back(static_cast<double>(static_cast<int>(rng() % spread) - spread / 2));
+    for (int i = 0; i < length; ++i)
+      s.push_back(static_cast<double>(static_cast<int>(rng() % spread) - spread / 2));
 
     const std::vector<Loop> loops = Count(counter, s, ResidueMode::kHalfCycles);
     std::map<int64_t, int> used;
@@ -139,7 +173,8 @@ TEST(LoopCount, RandomPathsAccountForEveryTurningPointOnce) {
         ASSERT_GT(l.closing_entry, l.c.entry);
         const double dir = l.b.strain > l.c.strain ? 1 : -1;
         EXPECT_GE(dir * (s[l.closing_entry - 1] - l.b.strain), 0);
-        for (int64_t e = l.c.entry + 1; e < l.closing_entry; ++e) EXPECT_LT(dir * (s[e - 1] - l.b.strain), 0);
+        for (int64_t e = l.c.entry + 1; e < l.closing_entry; ++e)
+          EXPECT_LT(dir * (s[e - 1] - l.b.strain), 0);
       } else {
         EXPECT_EQ(l.count, 0.5);
         EXPECT_EQ(l.closing_entry, 0);

@@ -37,17 +37,18 @@ TEST(StrainLife, PublishedCaseCountsCycles) {
 }
 
 // The curve's right-hand side at N minus its left-hand side, relative.
-double Residual(DamageParameterKind kind, double eps_a, double sigma_max, double sigma_m, double n) {
+double Residual(DamageParameterKind kind, double eps_a, double sigma_max, double sigma_m,
+                double n) {
   const LifeMaterial& m = kSteel;
   const double r = 2 * n;
   switch (kind) {
     case DamageParameterKind::kSwt:
       return (m.SF * m.SF / m.E * std::pow(r, 2 * m.B) + m.SF * m.EF * std::pow(r, m.B + m.C)) /
-                 (sigma_max * eps_a) - 1;
+                 (sigma_max * eps_a) -
+             1;
     case DamageParameterKind::kMorrow:
       return ((m.SF - sigma_m) / m.E * std::pow(r, m.B) + m.EF * std::pow(r, m.C)) / eps_a - 1;
-    case DamageParameterKind::kStrain:
-      break;
+    case DamageParameterKind::kStrain: break;
   }
   return (m.SF / m.E * std::pow(r, m.B) + m.EF * std::pow(r, m.C)) / eps_a - 1;
 }
@@ -96,7 +97,8 @@ TEST(StrainLife, LimitsGiveNoDamageOrOneReversal) {
       {"zero SWT", DamageParameterKind::kSwt, 0.0135, 0, -290, kInf},
       {"Morrow mean above SF", DamageParameterKind::kMorrow, 0.0135, 800, 600, kFinite},
       {"Morrow mean at SF", DamageParameterKind::kMorrow, 0.0135, 800, 475.4, kFinite},
-      {"Morrow compressive mean beyond any life", DamageParameterKind::kMorrow, 0.0135, 0, -1e300, kInf},
+      {"Morrow compressive mean beyond any life", DamageParameterKind::kMorrow, 0.0135, 0, -1e300,
+       kInf},
   };
   for (const LimitCase& k : cases) {
     SCOPED_TRACE(k.name);

@@ -27,7 +27,8 @@ inline std::string ScratchFile(const char* tag, const uint8_t* data, size_t size
 
 // Connects `unit` to `path` with status UNKNOWN, failures returned.
 inline bool Connect(int unit, const std::string& path) {
-  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) == 0;
+  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(),
+                          static_cast<int32_t>(path.size())) == 0;
 }
 
 }  // namespace fuzzfiles

@@ -33,8 +33,7 @@ bool PlainDecimal(const char* p, size_t n) {
     ++i;
     if (i < n && (p[i] == '+' || p[i] == '-')) ++i;
     size_t start = i;
-    for (; i < n && std::isdigit(static_cast<unsigned char>(p[i])); ++i) {
-    }
+    for (; i < n && std::isdigit(static_cast<unsigned char>(p[i])); ++i) {}
     if (i == start || i - start > 6) return false;
   }
   return i == n;

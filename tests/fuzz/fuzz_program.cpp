@@ -27,10 +27,17 @@ void WriteFile(const std::string& name, const uint8_t* data, size_t size) {
 
 bool ExpectedStatus(int status) {
   switch (status) {
-    case 0: case 17: case 18: case 19: case 24: case 41: case 59: case 64: case 98: case 179:
-      return true;
-    default:
-      return false;
+    case 0:
+    case 17:
+    case 18:
+    case 19:
+    case 24:
+    case 41:
+    case 59:
+    case 64:
+    case 98:
+    case 179: return true;
+    default: return false;
   }
 }
 

@@ -76,8 +76,7 @@ TEST(LifeCommand, GroupLifeErrors) {
        "hysteresis-life: input.txt: the group &LIFE gives no value for EF\n"},
       {"a constant no curve has", "&life e=206000 sf=1000 b=0.08 ef=0.5 c=-0.6 /\n", 1,
        "hysteresis-life: input.txt: the group &LIFE: B must be finite and negative\n"},
-      {"an unknown name", "&LIFE E=206000, SF=1000, X=1 /\n", 19,
-       "dravel: severe (19): "},
+      {"an unknown name", "&LIFE E=206000, SF=1000, X=1 /\n", 19, "dravel: severe (19): "},
       {"two values for a scalar", "&LIFE E=206000 1 /\n", 18, "dravel: severe (18): "},
   };
   for (const Case& c : cases) {
@@ -113,24 +112,32 @@ TEST(LifeCommand, RefusalsOfTheCommand) {
     int status;
     const char* message;
   } cases[] = {
-      {{"--parameter", "goodman"}, 2,
+      {{"--parameter", "goodman"},
+       2,
        "hysteresis-life: --parameter takes swt, morrow or strain, not goodman (try --help)\n"},
       {{"--residue"}, 2, "hysteresis-life: --residue needs a value (try --help)\n"},
-      {{"--input", "input.txt"}, 2,
+      {{"--input", "input.txt"},
+       2,
        "hysteresis-life: --input goes with --path (the job reads input.txt) (try --help)\n"},
       {{"extra"}, 2, "hysteresis-life: unknown argument extra (try --help)\n"},
-      {{"--path", "missing.txt"}, 1,
+      {{"--path", "missing.txt"},
+       1,
        "hysteresis-life: missing.txt: cannot be opened (No such file or directory)\n"},
-      {{"--path", "deformacia.txt"}, 1,
+      {{"--path", "deformacia.txt"},
+       1,
        "hysteresis-life: deformacia.txt, record 1: is not two 15-character fields (1 "
        "characters)\n"},
-      {{"--path", "output.txt", "--input", "none.txt"}, 1,
+      {{"--path", "output.txt", "--input", "none.txt"},
+       1,
        "hysteresis-life: none.txt: cannot be opened (No such file or directory)\n"},
-      {{"-o", "deformacia.txt"}, 1,
+      {{"-o", "deformacia.txt"},
+       1,
        "hysteresis-life: the table deformacia.txt would replace the input deformacia.txt\n"},
-      {{"--path", "output.txt", "-o", "output.txt"}, 1,
+      {{"--path", "output.txt", "-o", "output.txt"},
+       1,
        "hysteresis-life: the table output.txt would replace the input output.txt\n"},
-      {{"-o", "no/such/dir.csv"}, 1,
+      {{"-o", "no/such/dir.csv"},
+       1,
        "hysteresis-life: no/such/dir.csv.tmp: cannot be created (No such file or directory)\n"},
   };
   for (const Case& c : cases) {

@@ -142,11 +142,9 @@ TEST(PlotCommand, BadInputGetsOneLineAndNoPicture) {
       {"no file", nullptr, "output.txt: cannot be read"},
       {"empty file", "", "output.txt: no records"},
       {"short record", "   4.000000       160.0000\r\n", "record 1 is not two 15-character fields"},
-      {"junk in a field",
-       "   4.000000       160.0000    \r\n   4.000000       1x0.0000    \r\n",
+      {"junk in a field", "   4.000000       160.0000    \r\n   4.000000       1x0.0000    \r\n",
        "record 2 is not two 15-character number fields"},
-      {"three fields",
-       "   4.000000       160.0000       4.000000    \r\n", "record 1 is not two"},
+      {"three fields", "   4.000000       160.0000       4.000000    \r\n", "record 1 is not two"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -316,13 +314,14 @@ class Inflater {
   }
 
   bool Codes(std::vector<uint8_t>& out, const Huffman& lit, const Huffman& dist) {
-    static const uint16_t kLenBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const uint16_t kLenBase[] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                        15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                        67, 83, 99, 115, 131, 163, 195, 227, 258};
     static const uint8_t kLenExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const uint16_t kDistBase[] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                         1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
+    static const uint16_t kDistBase[] = {
+        1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
     static const uint8_t kDistExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
     for (;;) {
@@ -346,7 +345,8 @@ class Inflater {
   }
 
   bool Dynamic(std::vector<uint8_t>& out) {
-    static const uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    static const uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
     int nlen = Bits(5) + 257, ndist = Bits(5) + 1, ncode = Bits(4) + 4;
     if (bad_ || nlen > 286 || ndist > 30) return false;
     uint8_t lengths[320] = {};
@@ -503,17 +503,18 @@ TEST(PlotCommand, RenderedExampleShowsLineMarkersAndAxes) {
     if (R < 80 && G < 80 && B < 80) ++dark;
   }
   std::size_t total = static_cast<std::size_t>(img.width) * img.height;
-  EXPECT_GT(white, total / 2);         // the ground is white...
-  EXPECT_GT(blue, 2000u);              // ...the line is long and visible
-  EXPECT_GT(red, 3u * 20);             // three markers of a few pixels each
-  EXPECT_GT(dark, 800u);               // frame, ticks and labels
+  EXPECT_GT(white, total / 2);  // the ground is white...
+  EXPECT_GT(blue, 2000u);       // ...the line is long and visible
+  EXPECT_GT(red, 3u * 20);      // three markers of a few pixels each
+  EXPECT_GT(dark, 800u);        // frame, ticks and labels
   // The marker at strain 4, stress 160 sits at the top right of the frame.
   std::string svg = dir.read("output.svg");
   plottest::AxisMap xm = plottest::ReadAxis(svg, true);
   plottest::AxisMap ym = plottest::ReadAxis(svg, false);
   auto at = [&](double x, double y) {
     std::size_t i = (static_cast<std::size_t>(std::lround(y)) * img.width +
-                     static_cast<std::size_t>(std::lround(x))) * 3;
+                     static_cast<std::size_t>(std::lround(x))) *
+                    3;
     return std::array<int, 3>{img.rgb[i], img.rgb[i + 1], img.rgb[i + 2]};
   };
   auto marker = at(xm(-4), ym(-160));
@@ -595,7 +596,8 @@ TEST(PlotCommand, MillionEntriesThinToUnderTwoMegabytesKeepingEveryReversal) {
   for (std::size_t t : turns) {
     double x = xm(strain[t]);
     double y = ym(stress[t]);
-    while (k < pts.size() && !(std::fabs(pts[k].x - x) <= 0.08 && std::fabs(pts[k].y - y) <= 0.08)) ++k;
+    while (k < pts.size() && !(std::fabs(pts[k].x - x) <= 0.08 && std::fabs(pts[k].y - y) <= 0.08))
+      ++k;
     ASSERT_LT(k, pts.size()) << "reversal at entry " << t << " missing from the line";
     ++k;
   }

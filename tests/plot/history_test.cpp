@@ -34,10 +34,9 @@ TEST(ParseField, AcceptsEveryFormTheWriterProduces) {
 
 TEST(ParseField, RejectsAnythingElse) {
   const char* cases[] = {
-      "               ", "   4.0x       ", "   4.0  5.0    ", "  inf          ",
-      "  nan          ", "   +4.0       ", "  1.0E+999     ", "   abc        ",
-      "  -            ", "  NaNa         ", "4.000000       ", "NaN            ",
-      "  3.5000001E+38", "  1.0E+300     ",
+      "               ", "   4.0x       ",  "   4.0  5.0    ", "  inf          ", "  nan          ",
+      "   +4.0       ",  "  1.0E+999     ", "   abc        ",  "  -            ", "  NaNa         ",
+      "4.000000       ", "NaN            ", "  3.5000001E+38", "  1.0E+300     ",
   };
   for (const char* c : cases) {
     SCOPED_TRACE(c);

@@ -166,7 +166,8 @@ inline std::vector<std::vector<Pt>> Subpaths(std::string_view d) {
       std::size_t end = d.find_first_of(" Mh", comma);
       if (end == std::string_view::npos) end = d.size();
       if (out.empty()) out.emplace_back();
-      out.back().push_back({Num(d.substr(i, comma - i)), Num(d.substr(comma + 1, end - comma - 1))});
+      out.back().push_back(
+          {Num(d.substr(i, comma - i)), Num(d.substr(comma + 1, end - comma - 1))});
       i = end;
     }
   }

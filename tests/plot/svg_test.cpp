@@ -22,13 +22,10 @@ TEST(NiceAxis, CoversTheRangeWithRoundSteps) {
     double min, max;
     double lo, hi, step;
   } cases[] = {
-      {-5, 4, -6, 4, 2},
-      {-170, 160, -200, 200, 50},
-      {0, 1, 0, 1, 0.2},
-      {-0.0123, 0.0145, -0.015, 0.015, 0.005},
+      {-5, 4, -6, 4, 2},     {-170, 160, -200, 200, 50},
+      {0, 1, 0, 1, 0.2},     {-0.0123, 0.0145, -0.015, 0.015, 0.005},
       {3, 3, 1.5, 4.5, 0.5},  // a single value is widened around itself
-      {0, 0, -1, 1, 0.5},
-      {1e30, 3e30, 1e30, 3e30, 5e29},
+      {0, 0, -1, 1, 0.5},    {1e30, 3e30, 1e30, 3e30, 5e29},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.min) + " .. " + std::to_string(c.max));
@@ -46,9 +43,11 @@ TEST(FormatTick, ShowsAsManyDecimalsAsTheStepNeeds) {
     double value, step;
     const char* text;
   } cases[] = {
-      {-150, 50, "-150"},  {0, 50, "0"},        {-0.0, 0.5, "0"},   {1e-17, 0.002, "0"},
-      {0.004, 0.002, "0.004"}, {-0.015, 0.005, "-0.015"}, {2.5, 0.5, "2.5"},
-      {3e30, 5e29, "3e+30"}, {4e-7, 2e-7, "4e-07"},
+      {-150, 50, "-150"},      {0, 50, "0"},
+      {-0.0, 0.5, "0"},        {1e-17, 0.002, "0"},
+      {0.004, 0.002, "0.004"}, {-0.015, 0.005, "-0.015"},
+      {2.5, 0.5, "2.5"},       {3e30, 5e29, "3e+30"},
+      {4e-7, 2e-7, "4e-07"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -136,11 +135,20 @@ TEST(RenderSvg, NonFiniteEntriesBreakTheLineAndAreCounted) {
     std::size_t subpaths;
     const char* note;
   } cases[] = {
-      {"one NaN stress", {0, 1, 2, 3, 4}, {0, 10, nan, 30, 40}, 2,
+      {"one NaN stress",
+       {0, 1, 2, 3, 4},
+       {0, 10, nan, 30, 40},
+       2,
        "1 entry is NaN or infinite and breaks the line"},
-      {"infinite strain and stress", {0, inf, 2, 3, 4}, {0, 10, 20, -inf, 40}, 3,
+      {"infinite strain and stress",
+       {0, inf, 2, 3, 4},
+       {0, 10, 20, -inf, 40},
+       3,
        "2 entries are NaN or infinite and break the line"},
-      {"NaN at both ends", {nan, 1, 2, nan}, {0, 10, 20, 30}, 1,
+      {"NaN at both ends",
+       {nan, 1, 2, nan},
+       {0, 10, 20, 30},
+       1,
        "2 entries are NaN or infinite and break the line"},
       {"all NaN", {nan, nan}, {nan, nan}, 0, "2 entries are NaN or infinite and break the line"},
   };
@@ -199,8 +207,12 @@ TEST(RenderSvg, LoopLayerDrawsTheExamplesCyclesAndTheDamageSum) {
   // Least damaging first, so that the most damaging lies on top.
   std::vector<std::string> loops = plottest::TagsOfClass(svg, "loop");
   ASSERT_EQ(loops.size(), 3u);
-  EXPECT_EQ(plottest::TextsOfClass(svg, "loop-label"),
-            (std::vector<std::string>{"3\u2013" "4", "1\u2013" "2", "2\u2013" "6"}));
+  EXPECT_EQ(plottest::TextsOfClass(svg, "loop-label"), (std::vector<std::string>{"3\u2013"
+                                                                                 "4",
+                                                                                 "1\u2013"
+                                                                                 "2",
+                                                                                 "2\u2013"
+                                                                                 "6"}));
   EXPECT_EQ(plottest::Attr(loops[0], "stroke"), ScaleColour(0));
   EXPECT_EQ(plottest::Attr(loops[2], "stroke"), ScaleColour(1));
   EXPECT_EQ(plottest::Attr(loops[0], "stroke-dasharray"), "");  // closed

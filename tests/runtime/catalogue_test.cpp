@@ -152,9 +152,9 @@ TEST(FormatText, Conversions) {
       {"%05d|%-4d|%4d", {42, 7, -3}, "00042|7   |  -3"},
       {"%s|%s", {MsgArg("abcdef", 3), MsgArg("xyz", 0)}, "abc|"},
       {"100%% %q", {}, "100% %q"},
-      {"%d and %s", {}, "0 and "},            // missing arguments
-      {"%s", {12}, "12"},                       // integer for a text
-      {"%d", {"text"}, "0"},                    // text for an integer
+      {"%d and %s", {}, "0 and "},  // missing arguments
+      {"%s", {12}, "12"},           // integer for a text
+      {"%d", {"text"}, "0"},        // text for an integer
       {"end %", {}, "end %"},
   };
   for (const Case& c : cases) {

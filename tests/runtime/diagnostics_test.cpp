@@ -68,7 +68,8 @@ TEST(ReportMessage, SevereLineTracebackAndExitStatus) {
   TempDir dir;
   RunResult r = RunInChild(dir.path(), ReportSevere24);
   EXPECT_EQ(r.status, 24);
-  EXPECT_EQ(FirstLine(r.err), "dravel: severe (24): end-of-file during read, unit 1, file f.txt\r\n");
+  EXPECT_EQ(FirstLine(r.err),
+            "dravel: severe (24): end-of-file during read, unit 1, file f.txt\r\n");
   EXPECT_EQ(r.err.substr(FirstLine(r.err).size(), sizeof kHeader - 1), kHeader);
   EXPECT_TRUE(HasFrameRow(r.err)) << r.err;
 }
@@ -85,7 +86,8 @@ TEST(ReportMessage, NoTracebackWithoutContext) {
 
 TEST(ReportMessage, VerboseTracebackSwitches) {
   const char kIntro[] = "\n\nTraceback symbolic or hex stack dump follows:\n\n";
-  const char kFrame0[] = "--------- Frame # 0 ---------------------------------------\nImage:       ";
+  const char kFrame0[] =
+      "--------- Frame # 0 ---------------------------------------\nImage:       ";
   for (const char* name : {"TBK_ENABLE_VERBOSE_STACK_TRACE", "VELD_ENABLE_VERBOSE_STACK_TRACE"}) {
     SCOPED_TRACE(name);
     TempDir dir;
@@ -123,8 +125,15 @@ TEST(ReportMessage, LowerSeveritiesReturn) {
     bool traceback;
   };
   const Case cases[] = {
-      {200, {"control-C"}, "dravel: error (200): program aborting due to control-C event\r\n", true},
-      {96, {"VELD_FMT_TERMINATOR"}, "dravel: warning (96): VELD_FMT_TERMINATOR environment variable has erroneous syntax and is ignored\r\n", false},
+      {200,
+       {"control-C"},
+       "dravel: error (200): program aborting due to control-C event\r\n",
+       true},
+      {96,
+       {"VELD_FMT_TERMINATOR"},
+       "dravel: warning (96): VELD_FMT_TERMINATOR environment variable has erroneous syntax and is "
+       "ignored\r\n",
+       false},
       {297, {3}, "dravel: info (297): 3 floating invalid traps\r\n", false},
       {455, {}, "dravel: dravel\r\n", false},
   };
@@ -150,18 +159,18 @@ TEST(ReportMessage, UnknownNumbersAndPlainTexts) {
   };
   const Case cases[] = {
       {12345, false, "dravel: severe (12345): Message not found\n\r\n", 12345 % 256},
-      {65536 + 41, false, "dravel: severe (65577): insufficient virtual memory\r\n", (65536 + 41) % 256},
+      {65536 + 41, false, "dravel: severe (65577): insufficient virtual memory\r\n",
+       (65536 + 41) % 256},
       {24, false, "dravel: severe (24): end-of-file during read, unit %d, file %s\r\n", 24},
-      {8, true, "dravel: severe (8): internal consistency check failure, file x.cpp, line 12\r\n", 8},
+      {8, true, "dravel: severe (8): internal consistency check failure, file x.cpp, line 12\r\n",
+       8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.number);
     TempDir dir;
     RunResult r = RunInChild(dir.path(), [&] {
-      if (c.with_args)
-        ReportMessage(c.number, {"x.cpp", 12});
-      else
-        ReportMessage(c.number);
+      if (c.with_args) ReportMessage(c.number, {"x.cpp", 12});
+      else ReportMessage(c.number);
       return 99;
     });
     EXPECT_EQ(r.status, c.status);
@@ -176,11 +185,14 @@ TEST(ReportMessage, LogFileAppendsAndDisplaySwitch) {
     dir.write("diag.log", "earlier\n");
     Env env = {{"VELD_DIAGNOSTIC_LOG_FILE", dir.file("diag.log")}};
     if (display_off) env.push_back({"VELD_DISABLE_DIAGNOSTIC_DISPLAY", "yes"});
-    RunResult r = RunInChild(dir.path(), [] {
-      ReportMessage(296, {5});
-      ReportMessage(41);
-      return 99;
-    }, env);
+    RunResult r = RunInChild(
+        dir.path(),
+        [] {
+          ReportMessage(296, {5});
+          ReportMessage(41);
+          return 99;
+        },
+        env);
     EXPECT_EQ(r.status, 41);
     const std::string both =
         "dravel: info (296): 5 floating inexact traps\r\n"
@@ -194,10 +206,12 @@ TEST(ReportMessage, DumpFlagsAbort) {
   for (const char* flag : {"veld77_dump_flag", "legacyveld_dump_flag"}) {
     SCOPED_TRACE(flag);
     TempDir dir;
-    RunResult r = RunInChild(dir.path(), [] {
-      ReportMessage(41);
-      return 99;
-    }, {{flag, "1"}});
+    RunResult r = RunInChild(dir.path(),
+                             [] {
+                               ReportMessage(41);
+                               return 99;
+                             },
+                             {{flag, "1"}});
     EXPECT_TRUE(r.signaled);
     EXPECT_EQ(r.signal, SIGABRT);
     EXPECT_EQ(r.err, "dravel: severe (41): insufficient virtual memory\r\n");
@@ -206,11 +220,13 @@ TEST(ReportMessage, DumpFlagsAbort) {
 
 TEST(ReportMessage, ClaimedDebuggerDoesNotStopTheReport) {
   TempDir dir;
-  RunResult r = RunInChild(dir.path(), [] {
-    ReportMessage(200, {"control-C"});
-    ReportMessage(41);
-    return 99;
-  }, {{"VELD__IS_DEBUGGER_PRESENT", "1"}});
+  RunResult r = RunInChild(dir.path(),
+                           [] {
+                             ReportMessage(200, {"control-C"});
+                             ReportMessage(41);
+                             return 99;
+                           },
+                           {{"VELD__IS_DEBUGGER_PRESENT", "1"}});
   EXPECT_EQ(r.status, 41);
 }
 
@@ -233,7 +249,8 @@ TEST(ReportMessage, WithoutReportBuffer) {
     return 99;
   });
   EXPECT_EQ(r.status, 24);
-  EXPECT_EQ(r.err, "dravel: severe (502): insufficient memory to write the diagnostic of message 24\r\n");
+  EXPECT_EQ(r.err,
+            "dravel: severe (502): insufficient memory to write the diagnostic of message 24\r\n");
 }
 
 // --- MessageText, ExitProcessing -------------------------------------------
@@ -310,15 +327,15 @@ TEST(Exceptions, SevereRowsEndTheRunWithTraceback) {
     const char* line;
   };
   const Case cases[] = {
-      {157, "dravel: severe (157): Program Exception - access violation\r\n"},
+    {157, "dravel: severe (157): Program Exception - access violation\r\n"},
 #if defined(__x86_64__) || defined(__i386__)
-      {164, "dravel: severe (164): Program Exception - integer divide by zero\r\n"},
+    {164, "dravel: severe (164): Program Exception - integer divide by zero\r\n"},
 #endif
-      {168, "dravel: severe (168): Program Exception - illegal instruction\r\n"},
-      {170, "dravel: severe (170): Program Exception - stack overflow\r\n"},
-      {158, "dravel: severe (158): Program Exception - datatype misalignment\r\n"},
-      {159, "dravel: severe (159): Program Exception - breakpoint\r\n"},
-      {172, "dravel: severe (172): Program Exception - exception code = 0x1f (31)\r\n"},
+    {168, "dravel: severe (168): Program Exception - illegal instruction\r\n"},
+    {170, "dravel: severe (170): Program Exception - stack overflow\r\n"},
+    {158, "dravel: severe (158): Program Exception - datatype misalignment\r\n"},
+    {159, "dravel: severe (159): Program Exception - breakpoint\r\n"},
+    {172, "dravel: severe (172): Program Exception - exception code = 0x1f (31)\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.which);
@@ -335,8 +352,8 @@ TEST(Exceptions, IgnoreSwitchLeavesTheDefaultAction) {
   GTEST_SKIP() << "the sanitizer runtime owns the fault signals";
 #endif
   TempDir dir;
-  RunResult r = RunInChild(dir.path(), [] { return FaultBody(157); },
-                           {{"VELD_IGNORE_EXCEPTIONS", "1"}});
+  RunResult r =
+      RunInChild(dir.path(), [] { return FaultBody(157); }, {{"VELD_IGNORE_EXCEPTIONS", "1"}});
   EXPECT_TRUE(r.signaled);
   EXPECT_EQ(r.signal, SIGSEGV);
   EXPECT_EQ(r.err, "");
@@ -402,8 +419,8 @@ TEST(ConsoleEvents, EachEventReportsAndEndsWithItsStatus) {
     const char* word;
     int status;
   };
-  const Case cases[] = {{SIGINT, "control-C", 130}, {SIGQUIT, "control-BREAK", 1},
-                        {SIGHUP, "window-CLOSE", 2}};
+  const Case cases[] = {
+      {SIGINT, "control-C", 130}, {SIGQUIT, "control-BREAK", 1}, {SIGHUP, "window-CLOSE", 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.word);
     TempDir dir;

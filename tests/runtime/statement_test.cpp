@@ -90,8 +90,11 @@ TEST(StatementFailure, UncoveredErrorsAreReported) {
     unsigned flags;
     int error;
   };
-  const Case cases[] = {{kErrStatusWanted, 24}, {kEndStatusWanted, 64}, {0, 24},
-                        {kErrStatusWanted, 613}, {kEorStatusWanted, 24}};
+  const Case cases[] = {{kErrStatusWanted, 24},
+                        {kEndStatusWanted, 64},
+                        {0, 24},
+                        {kErrStatusWanted, 613},
+                        {kEorStatusWanted, 24}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);
     TempDir dir;
@@ -134,7 +137,8 @@ TEST(StatementFailure, SevereReportShowsPositionAndUnknownName) {
   });
   EXPECT_EQ(r.status, 24);
   EXPECT_EQ(r.err,
-            "dravel: severe (24): end-of-file during read, unit 1, file /w/input.txt, line 0, position 0\r\n");
+            "dravel: severe (24): end-of-file during read, unit 1, file /w/input.txt, line 0, "
+            "position 0\r\n");
 
   r = RunInChild(dir.path(), [] {
     UnitBlock u;
@@ -150,7 +154,8 @@ TEST(StatementFailure, SevereReportShowsPositionAndUnknownName) {
     return 99;
   });
   EXPECT_EQ(r.status, 32);
-  EXPECT_EQ(r.err, "dravel: severe (32): invalid logical unit number, unit -9, file \"Unknown\"\r\n");
+  EXPECT_EQ(r.err,
+            "dravel: severe (32): invalid logical unit number, unit -9, file \"Unknown\"\r\n");
 }
 
 TEST(StatementFailure, SystemErrorTextComesFirstOnItsOwnLine) {
@@ -165,8 +170,9 @@ TEST(StatementFailure, SystemErrorTextComesFirstOnItsOwnLine) {
   char text[256];
   Sys::ErrorText(ENOSPC, text, sizeof text);
   EXPECT_EQ(r.status, 38);
-  EXPECT_EQ(r.err, std::string("dravel: ") + text +
-                       "\r\ndravel: severe (38): error during write, unit 3, file /w/output.txt\r\n");
+  EXPECT_EQ(r.err,
+            std::string("dravel: ") + text +
+                "\r\ndravel: severe (38): error during write, unit 3, file /w/output.txt\r\n");
 }
 
 }  // namespace

@@ -15,14 +15,25 @@ TEST(UnitEnvTest, SizeSyntax) {
     bool ok;
     int32_t value;
   } cases[] = {
-      {"100", true, 100},         {"  1 0 0  ", true, 100},  {"", true, 0},
-      {"   ", true, 0},           {"+7", true, 7},           {"-5", true, -5},
-      {" - 5", true, -5},         {"2147483647", true, 2147483647},
+      {"100", true, 100},
+      {"  1 0 0  ", true, 100},
+      {"", true, 0},
+      {"   ", true, 0},
+      {"+7", true, 7},
+      {"-5", true, -5},
+      {" - 5", true, -5},
+      {"2147483647", true, 2147483647},
       {"-2147483648", true, INT32_MIN},
-      {"2147483648", false, 0},   {"99999999999999", false, 0},
-      {"12a", false, 0},          {"\t12", false, 0},        {"1-", false, 0},
-      {"--1", false, 0},          {"+-1", false, 0},         {"-", false, 0},
-      {"0x10", false, 0},         {"1.5", false, 0},
+      {"2147483648", false, 0},
+      {"99999999999999", false, 0},
+      {"12a", false, 0},
+      {"\t12", false, 0},
+      {"1-", false, 0},
+      {"--1", false, 0},
+      {"+-1", false, 0},
+      {"-", false, 0},
+      {"0x10", false, 0},
+      {"1.5", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -80,18 +91,31 @@ TEST(UnitEnvTest, TerminatorGrammar) {
       {"LF;LF:3", true, {LF, LF, LF, LF, LF, LF, LF}},
       {"4-4", true, {NO, NO, NO, NO, CR, NO, NO}},
       // Malformed: nothing changes.
-      {"lf", false, {}}, {"", false, {}}, {"LF;", false, {}}, {"LF:", false, {}},
-      {"3,", false, {}}, {"3-", false, {}}, {"4-3", false, {}}, {"-1", false, {}},
-      {"1;LF:3", false, {}}, {"LF:3;CR", false, {}}, {"CR:LF:3", false, {}},
-      {"LF; 3", false, {}}, {"1,,2", false, {}}, {"CRLF;LF;3", false, {}},
-      {"x", false, {}}, {"3 ", false, {}}, {"99999999999", false, {}},
+      {"lf", false, {}},
+      {"", false, {}},
+      {"LF;", false, {}},
+      {"LF:", false, {}},
+      {"3,", false, {}},
+      {"3-", false, {}},
+      {"4-3", false, {}},
+      {"-1", false, {}},
+      {"1;LF:3", false, {}},
+      {"LF:3;CR", false, {}},
+      {"CR:LF:3", false, {}},
+      {"LF; 3", false, {}},
+      {"1,,2", false, {}},
+      {"CRLF;LF;3", false, {}},
+      {"x", false, {}},
+      {"3 ", false, {}},
+      {"99999999999", false, {}},
   };
   const int units[7] = {-1, 1, 2, 3, 4, 7, 10};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     UnitEnv::TerminatorRule rule;
     EXPECT_EQ(c.ok, UnitEnv::ParseTerminator(c.text, &rule));
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(c.kinds[i], UnitEnv::TerminatorKind(rule, units[i])) << units[i];
+    for (int i = 0; i < 7; ++i)
+      EXPECT_EQ(c.kinds[i], UnitEnv::TerminatorKind(rule, units[i])) << units[i];
   }
 }
 
@@ -117,11 +141,16 @@ TEST(UnitEnvTest, VariablesAreReadFromTheEnvironment) {
         if (s.fmt_recl != 100 || s.block_size != 1024 || s.buffer_count_error != 107) bad |= 1;
         if (!UnitEnv::BufferedByDefault()) bad |= 2;
         if (UnitEnv::UnitFileName(7) == nullptr || UnitEnv::UnitFileName(8) != nullptr) bad |= 4;
-        if (UnitEnv::TerminatorForUnit(3) != kRecStreamLF || UnitEnv::TerminatorForUnit(2) != 0) bad |= 8;
+        if (UnitEnv::TerminatorForUnit(3) != kRecStreamLF || UnitEnv::TerminatorForUnit(2) != 0)
+          bad |= 8;
         return bad;
       },
-      {{"VELD_FMT_RECL", "100"}, {"VELD_BLOCKSIZE", "1000"}, {"VELD_BUFFERCOUNT", "200"},
-       {"VELD_BUFFERED", "Yes"}, {"VELD7", "seven.txt"}, {"VELD8", "\x01"},
+      {{"VELD_FMT_RECL", "100"},
+       {"VELD_BLOCKSIZE", "1000"},
+       {"VELD_BUFFERCOUNT", "200"},
+       {"VELD_BUFFERED", "Yes"},
+       {"VELD7", "seven.txt"},
+       {"VELD8", "\x01"},
        {"VELD_FMT_TERMINATOR", "LF:3"}});
   EXPECT_EQ(0, r.status) << r.err;
 }

@@ -30,8 +30,8 @@ struct Attrs {
   std::vector<OpenAttr> items;
   explicit Attrs(const std::string* file, std::vector<OpenAttr> extra = {}) {
     if (file)
-      items.push_back({kTypeChar, kFormText, kAttrFile, 0, file->data(),
-                       static_cast<int32_t>(file->size())});
+      items.push_back(
+          {kTypeChar, kFormText, kAttrFile, 0, file->data(), static_cast<int32_t>(file->size())});
     items.insert(items.end(), extra.begin(), extra.end());
     items.push_back({kTypeEnd, 0, 0, 0, nullptr, 0});
   }
@@ -41,7 +41,9 @@ struct Attrs {
 OpenAttr Word(uint8_t code, const char* text) {
   return {kTypeChar, kFormText, code, 0, text, static_cast<int32_t>(std::strlen(text))};
 }
-OpenAttr Value(uint8_t code, int32_t value) { return {kTypeInt32, kFormValue, code, value, nullptr, 0}; }
+OpenAttr Value(uint8_t code, int32_t value) {
+  return {kTypeInt32, kFormValue, code, value, nullptr, 0};
+}
 
 class UnitsTest : public ::testing::Test {
  protected:
@@ -84,8 +86,8 @@ TEST_F(UnitsTest, NumbersFindTheirEntries) {
   struct Case {
     int number;
     int error;
-  } cases[] = {{-4, 0}, {-1, 0}, {0, 0}, {99, 0}, {100, 0}, {621, 0}, {1142, 0},
-               {2147483647, 0}, {-6, 32}, {-2147483647 - 1, 32}};
+  } cases[] = {{-4, 0},  {-1, 0},   {0, 0},          {99, 0},  {100, 0},
+               {621, 0}, {1142, 0}, {2147483647, 0}, {-6, 32}, {-2147483647 - 1, 32}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.number);
     UnitBlock* u = reinterpret_cast<UnitBlock*>(1);
@@ -236,7 +238,7 @@ TEST_F(UnitsTest, InjectedOpenErrorsMapToTheirNumbers) {
   struct Case {
     int sys;
     int error;
-  } cases[] = {{EMFILE, 30}, {ENFILE, 30}, {ENXIO, 42}, {ENODEV, 42}, {ENAMETOOLONG, 43},
+  } cases[] = {{EMFILE, 30}, {ENFILE, 30}, {ENXIO, 42},  {ENODEV, 42}, {ENAMETOOLONG, 43},
                {EILSEQ, 43}, {EIO, 30},    {EEXIST, 10}, {ENOENT, 29}};
   int number = 40;
   for (const Case& c : cases) {
@@ -359,21 +361,25 @@ TEST_F(UnitsTest, ReconnectingTheSameFileKeepsTheConnection) {
 // numbers on standard output.
 testsupport::RunResult ConnectInChild(const TempDir& dir, const testsupport::Env& env,
                                       std::vector<OpenAttr> extra = {}) {
-  return RunInChild(dir.path(), [&] {
-    UnitEnv::Forget();
-    UnitBlock* u = nullptr;
-    AcquireUnit(1, &u);
-    std::string name = "f";
-    Attrs a(&name, extra);
-    int e = ConnectAcquired(u, a.get());
-    std::string line = std::to_string(e) + " " + std::to_string(u->recl) + " " +
-                       std::to_string(u->allowance) + " " + std::to_string(u->line_width) + " " +
-                       std::to_string(u->capacity) + " " + std::to_string(u->write_chunk) + " " +
-                       std::to_string(u->record_type) + " " + std::to_string(u->carriage_control) + " " +
-                       std::to_string((u->flags & kUnitBuffered) ? 1 : 0) + "\n";
-    ::write(1, line.data(), line.size());
-    return 0;
-  }, env);
+  return RunInChild(
+      dir.path(),
+      [&] {
+        UnitEnv::Forget();
+        UnitBlock* u = nullptr;
+        AcquireUnit(1, &u);
+        std::string name = "f";
+        Attrs a(&name, extra);
+        int e = ConnectAcquired(u, a.get());
+        std::string line = std::to_string(e) + " " + std::to_string(u->recl) + " " +
+                           std::to_string(u->allowance) + " " + std::to_string(u->line_width) +
+                           " " + std::to_string(u->capacity) + " " +
+                           std::to_string(u->write_chunk) + " " + std::to_string(u->record_type) +
+                           " " + std::to_string(u->carriage_control) + " " +
+                           std::to_string((u->flags & kUnitBuffered) ? 1 : 0) + "\n";
+        ::write(1, line.data(), line.size());
+        return 0;
+      },
+      env);
 }
 
 TEST_F(UnitsTest, EnvironmentShapesTheConnection) {
@@ -385,23 +391,47 @@ TEST_F(UnitsTest, EnvironmentShapesTheConnection) {
   } cases[] = {
       {"defaults", {}, {}, "0 132 134 80 8192 131072 8 2 0\n"},
       {"record length 100", {{"VELD_FMT_RECL", "100"}}, {}, "0 100 101 101 8192 131072 8 2 0\n"},
-      {"record length 0 ignored", {{"VELD_FMT_RECL", " 0 "}}, {}, "0 132 134 80 8192 131072 8 2 0\n"},
+      {"record length 0 ignored",
+       {{"VELD_FMT_RECL", " 0 "}},
+       {},
+       "0 132 134 80 8192 131072 8 2 0\n"},
       {"record length negative", {{"VELD_FMT_RECL", "-5"}}, {}, "99 "},
       {"record length text", {{"VELD_FMT_RECL", "abc"}}, {}, "99 "},
-      {"record length given wins", {{"VELD_FMT_RECL", "abc"}}, {Value(kAttrRecl, 40)}, "0 40 41 41 8192 131072 8 2 0\n"},
+      {"record length given wins",
+       {{"VELD_FMT_RECL", "abc"}},
+       {Value(kAttrRecl, 40)},
+       "0 40 41 41 8192 131072 8 2 0\n"},
       {"buffer count 200", {{"VELD_BUFFERCOUNT", "200"}}, {}, "107 "},
       {"buffer count 2", {{"VELD_BUFFERCOUNT", "2"}}, {}, "0 132 134 80 16384 131072 8 2 0\n"},
       {"block size 1000", {{"VELD_BLOCKSIZE", "1000"}}, {}, "0 132 134 80 1024 1024 8 2 0\n"},
       {"block size 100", {{"VELD_BLOCKSIZE", "100"}}, {}, "0 132 134 80 512 512 8 2 0\n"},
       {"block size malformed", {{"VELD_BLOCKSIZE", "1k"}}, {}, "106 "},
-      {"block size attribute", {}, {Value(kAttrBlockSize, 600), Value(kAttrBufferCount, 3)}, "0 132 134 80 3072 1024 8 2 0\n"},
+      {"block size attribute",
+       {},
+       {Value(kAttrBlockSize, 600), Value(kAttrBufferCount, 3)},
+       "0 132 134 80 3072 1024 8 2 0\n"},
       {"buffered", {{"VELD_BUFFERED", "y"}}, {}, "0 132 134 80 8192 131072 8 2 1\n"},
-      {"buffered NO wins", {{"VELD_BUFFERED", "1"}}, {Word(kAttrBuffered, "NO")}, "0 132 134 80 8192 131072 8 2 0\n"},
+      {"buffered NO wins",
+       {{"VELD_BUFFERED", "1"}},
+       {Word(kAttrBuffered, "NO")},
+       "0 132 134 80 8192 131072 8 2 0\n"},
       {"terminator LF", {{"VELD_FMT_TERMINATOR", "LF"}}, {}, "0 132 134 80 8192 131072 6 3 0\n"},
-      {"terminator other unit", {{"VELD_FMT_TERMINATOR", "CR:2"}}, {}, "0 132 134 80 8192 131072 8 2 0\n"},
-      {"terminator for unit 1", {{"VELD_FMT_TERMINATOR", "CRLF;CR:1"}}, {}, "0 132 134 80 8192 131072 7 3 0\n"},
-      {"record type given wins", {{"VELD_FMT_TERMINATOR", "LF"}}, {Word(kAttrRecordType, "STREAM_CR")}, "0 132 134 80 8192 131072 7 2 0\n"},
-      {"carriage control NONE", {}, {Word(kAttrCarriageControl, "NONE")}, "0 132 133 133 8192 131072 5 3 0\n"},
+      {"terminator other unit",
+       {{"VELD_FMT_TERMINATOR", "CR:2"}},
+       {},
+       "0 132 134 80 8192 131072 8 2 0\n"},
+      {"terminator for unit 1",
+       {{"VELD_FMT_TERMINATOR", "CRLF;CR:1"}},
+       {},
+       "0 132 134 80 8192 131072 7 3 0\n"},
+      {"record type given wins",
+       {{"VELD_FMT_TERMINATOR", "LF"}},
+       {Word(kAttrRecordType, "STREAM_CR")},
+       "0 132 134 80 8192 131072 7 2 0\n"},
+      {"carriage control NONE",
+       {},
+       {Word(kAttrCarriageControl, "NONE")},
+       "0 132 133 133 8192 131072 5 3 0\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -416,8 +446,10 @@ TEST_F(UnitsTest, TerminatorOfRecordTypes) {
     const char* type;
     const char* bytes;
     char input_terminator;
-  } cases[] = {{"STREAM_CRLF", "ab\r\n", '\n'}, {"STREAM_LF", "ab\n", '\n'},
-               {"STREAM_CR", "ab\r", '\r'},     {"STREAM", "ab", '\n'}};
+  } cases[] = {{"STREAM_CRLF", "ab\r\n", '\n'},
+               {"STREAM_LF", "ab\n", '\n'},
+               {"STREAM_CR", "ab\r", '\r'},
+               {"STREAM", "ab", '\n'}};
   int number = 80;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type);
@@ -655,12 +687,15 @@ TEST_F(UnitsTest, FailedConnectionsEndTheRunWithTheirNumber) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    auto r = RunInChild(dir_.path(), [&] {
-      UnitEnv::Forget();
-      Attrs a(&c.name, {Value(kAttrStatus, kStatusUnknown)});
-      ConnectUnit(c.number, 0, a.get());
-      return 0;
-    }, c.env);
+    auto r = RunInChild(
+        dir_.path(),
+        [&] {
+          UnitEnv::Forget();
+          Attrs a(&c.name, {Value(kAttrStatus, kStatusUnknown)});
+          ConnectUnit(c.number, 0, a.get());
+          return 0;
+        },
+        c.env);
     EXPECT_EQ(c.status, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("severe (" + std::to_string(c.status) + ")")) << r.err;
   }
@@ -678,40 +713,45 @@ TEST_F(UnitsTest, StatusWantedReturnsTheNumber) {
 // ---- Default output unit -------------------------------------------------------------
 
 TEST_F(UnitsTest, DefaultOutputUnitUsesStandardOutput) {
-  auto r = RunInChild(dir_.path(), [] {
-    UnitEnv::Forget();
-    UnitBlock* u = nullptr;
-    AcquireUnit(-1, &u);
-    if (int e = ConnectDefaultUnit(u)) return e;
-    if (std::string(u->name) != "CONOUT$" || u->fd != 1) return 101;
-    if (!(u->flags & kUnitWriteOnly) || (u->flags & kUnitBuffered)) return 102;
-    // The test harness redirects standard output to a disk file.
-    if (!(u->flags & kUnitDiskFile) || !(u->flags & kUnitTruncateNext)) return 103;
-    std::memcpy(u->buffer, " Cas", 4);
-    if (PutRecord(u, u->buffer, 4) != 0) return 104;
-    ReleaseUnit(u);
-    CloseAllUnits();
-    return ::fcntl(1, F_GETFD) == -1 ? 105 : 0;
-  }, {{"VELD_PRINT", "\x01"}, {"VELD_BUFFERED", "1"}});
+  auto r = RunInChild(dir_.path(),
+                      [] {
+                        UnitEnv::Forget();
+                        UnitBlock* u = nullptr;
+                        AcquireUnit(-1, &u);
+                        if (int e = ConnectDefaultUnit(u)) return e;
+                        if (std::string(u->name) != "CONOUT$" || u->fd != 1) return 101;
+                        if (!(u->flags & kUnitWriteOnly) || (u->flags & kUnitBuffered)) return 102;
+                        // The test harness redirects standard output to a disk file.
+                        if (!(u->flags & kUnitDiskFile) || !(u->flags & kUnitTruncateNext))
+                          return 103;
+                        std::memcpy(u->buffer, " Cas", 4);
+                        if (PutRecord(u, u->buffer, 4) != 0) return 104;
+                        ReleaseUnit(u);
+                        CloseAllUnits();
+                        return ::fcntl(1, F_GETFD) == -1 ? 105 : 0;
+                      },
+                      {{"VELD_PRINT", "\x01"}, {"VELD_BUFFERED", "1"}});
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ(" Cas\r\n", r.out);
 }
 
 TEST_F(UnitsTest, DefaultOutputUnitNamedByTheEnvironment) {
   dir_.write("print.txt", "old old old old");
-  auto r = RunInChild(dir_.path(), [&] {
-    UnitEnv::Forget();
-    UnitBlock* u = nullptr;
-    AcquireUnit(-1, &u);
-    if (int e = ConnectDefaultUnit(u)) return e;
-    if (std::string(u->name) != dir_.file("print.txt")) return 101;
-    if (!(u->flags & kUnitEnvNamed)) return 102;
-    std::memcpy(u->buffer, "x", 1);
-    PutRecord(u, u->buffer, 1);
-    ReleaseUnit(u);
-    CloseAllUnits();
-    return 0;
-  }, {{"VELD_PRINT", "print.txt"}});
+  auto r = RunInChild(dir_.path(),
+                      [&] {
+                        UnitEnv::Forget();
+                        UnitBlock* u = nullptr;
+                        AcquireUnit(-1, &u);
+                        if (int e = ConnectDefaultUnit(u)) return e;
+                        if (std::string(u->name) != dir_.file("print.txt")) return 101;
+                        if (!(u->flags & kUnitEnvNamed)) return 102;
+                        std::memcpy(u->buffer, "x", 1);
+                        PutRecord(u, u->buffer, 1);
+                        ReleaseUnit(u);
+                        CloseAllUnits();
+                        return 0;
+                      },
+                      {{"VELD_PRINT", "print.txt"}});
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ("", r.out);
   EXPECT_EQ("x\r\n", dir_.read("print.txt"));

@@ -67,10 +67,8 @@ namespace {
 
 void ApplyEnv(const Env& env) {
   for (const auto& [k, v] : env) {
-    if (v == "\x01")
-      unsetenv(k.c_str());
-    else
-      setenv(k.c_str(), v.c_str(), 1);
+    if (v == "\x01") unsetenv(k.c_str());
+    else setenv(k.c_str(), v.c_str(), 1);
   }
 }
 
@@ -108,8 +106,7 @@ RunResult ForkAndCollect(const std::string& dir, const Env& env,
   }
   RunResult r;
   int st = 0;
-  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {}
   if (WIFEXITED(st)) {
     r.status = WEXITSTATUS(st);
   } else if (WIFSIGNALED(st)) {
@@ -128,8 +125,7 @@ RunResult ForkAndCollect(const std::string& dir, const Env& env,
 
 }  // namespace
 
-RunResult RunProgram(const std::vector<std::string>& argv, const std::string& dir,
-                     const Env& env) {
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& dir, const Env& env) {
   return ForkAndCollect(dir, env, [&] {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -143,8 +139,7 @@ RunResult RunHysteresis(const std::string& dir, const Env& env) {
   return RunProgram({HYSTERESIS_BINARY}, dir, env);
 }
 
-RunResult RunInChild(const std::string& dir, const std::function<int()>& body,
-                     const Env& env) {
+RunResult RunInChild(const std::string& dir, const std::function<int()>& body, const Env& env) {
   return ForkAndCollect(dir, env, [&] { std::exit(body()); });
 }
 

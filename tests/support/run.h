@@ -27,11 +27,11 @@ class TempDir {
 };
 
 struct RunResult {
-  int status = -1;       // exit status, or 128 + signal number
+  int status = -1;  // exit status, or 128 + signal number
   bool signaled = false;
   int signal = 0;
-  std::string out;       // standard output
-  std::string err;       // standard error
+  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 using Env = std::vector<std::pair<std::string, std::string>>;
@@ -47,8 +47,7 @@ RunResult RunHysteresis(const std::string& dir, const Env& env = {});
 
 // Runs `body` in a forked child whose working directory is `dir`; the
 // child's exit status is body's return value (or the status it exits with).
-RunResult RunInChild(const std::string& dir, const std::function<int()>& body,
-                     const Env& env = {});
+RunResult RunInChild(const std::string& dir, const std::function<int()>& body, const Env& env = {});
 
 // Reads a whole file; "" when it cannot be read.
 std::string ReadFile(const std::string& path);

@@ -25,7 +25,7 @@ namespace {
 
 using testsupport::TempDir;
 
-constexpr float U = -7.0f;  // an element that no value reached
+constexpr float U = -7.0f;    // an element that no value reached
 constexpr int kStorage = 12;  // elements behind each object; the rest must stay U
 constexpr int kEnd = -1;      // end of file, returned as a status
 
@@ -42,7 +42,8 @@ GroupObject RealArray(const char* name, float* storage, int32_t upper) {
 }
 
 bool Connect(int unit, const std::string& path) {
-  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) == 0;
+  return ConnectNamedFile(unit, kErrStatusWanted, path.c_str(),
+                          static_cast<int32_t>(path.size())) == 0;
 }
 
 // A planned failure of the nth system call of some kinds during the read.
@@ -129,8 +130,8 @@ TEST(GroupReader, FindsTheGroup) {
       {"dollar forms", "$PARAMETRE EY=1 2 3 SY=4 5 6 $END\n", 2, 0, Fill({1, 2, 3}),
        Fill({4, 5, 6})},
       {"blanks before the delimiter", "    &PARAMETRE EY=1 /\n", 2, 0, Fill({1}), Fill({})},
-      {"text records before", "title line\n\n12.5 kN, test 3\n&PARAMETRE EY=1 /\n", 2, 0,
-       Fill({1}), Fill({})},
+      {"text records before", "title line\n\n12.5 kN, test 3\n&PARAMETRE EY=1 /\n", 2, 0, Fill({1}),
+       Fill({})},
       {"blank after the delimiter", "& PARAMETRE EY=1 /\n", 2, 0, Fill({1}), Fill({})},
       {"name on the next record", "&\nPARAMETRE EY=1 /\n", 2, kEnd, Fill({}), Fill({})},
       {"another group skipped", "&OTHER X=1 /\n&PARAMETRE EY=1 2 /\n", 2, 0, Fill({1, 2}),
@@ -141,8 +142,8 @@ TEST(GroupReader, FindsTheGroup) {
       // another group's values on the same record is not seen.
       {"group behind values on one record", "&OTHER X=1 / &PARAMETRE EY=1 /\n", 2, kEnd, Fill({}),
        Fill({})},
-      {"a longer name is another group", "&PARAMETRES EY=1 /\n&PARAMETRE EY=2 /\n", 2, 0,
-       Fill({2}), Fill({})},
+      {"a longer name is another group", "&PARAMETRES EY=1 /\n&PARAMETRE EY=2 /\n", 2, 0, Fill({2}),
+       Fill({})},
       {"name with $ is another group", "&PARAMETRE$ EY=1 /\n&PARAMETRE EY=2 /\n", 2, 0, Fill({2}),
        Fill({})},
       {"carriage returns while seeking", "junk\r\r\nx\r y\n&PARAMETRE EY=1 /\n", 2, 0, Fill({1}),
@@ -195,12 +196,11 @@ TEST(GroupReader, ValuesNullsAndRepeats) {
 TEST(GroupReader, Subscripts) {
   RunCases({
       {"one element", "&PARAMETRE EY(2)=5.0 /\n", 3, 0, Fill({U, U, 5}), Fill({})},
-      {"element and the next", "&PARAMETRE EY(2)=5.0 6.0 /\n", 3, 0, Fill({U, U, 5, 6}),
-       Fill({})},
+      {"element and the next", "&PARAMETRE EY(2)=5.0 6.0 /\n", 3, 0, Fill({U, U, 5, 6}), Fill({})},
       {"element at the end, two values", "&PARAMETRE EY(2)=5.0 6.0 /\n", 2, 18, Fill({U, U, 5}),
        Fill({})},
-      {"one-element section, two values", "&PARAMETRE EY(2:2)=5.0 6.0 /\n", 9, 18,
-       Fill({U, U, 5}), Fill({})},
+      {"one-element section, two values", "&PARAMETRE EY(2:2)=5.0 6.0 /\n", 9, 18, Fill({U, U, 5}),
+       Fill({})},
       {"section", "&PARAMETRE EY(1:2)=1 2 /\n", 2, 0, Fill({U, 1, 2}), Fill({})},
       {"section cut to the bound", "&PARAMETRE EY(0:100)=1 2 3 /\n", 2, 0, Fill({1, 2, 3}),
        Fill({})},
@@ -231,8 +231,7 @@ TEST(GroupReader, Subscripts) {
       {"letter in the list", "&PARAMETRE EY(a)=1 /\n", 2, 17, Fill({}), Fill({})},
       {"seven subscripts", "&PARAMETRE EY(1,1,1,1,1,1,1)=1 /\n", 2, 19, Fill({}), Fill({})},
       {"eight subscripts", "&PARAMETRE EY(1,1,1,1,1,1,1,1)=1 /\n", 2, 17, Fill({}), Fill({})},
-      {"huge subscript", "&PARAMETRE EY(99999999999999999999999)=1 /\n", 2, 19, Fill({}),
-       Fill({})},
+      {"huge subscript", "&PARAMETRE EY(99999999999999999999999)=1 /\n", 2, 19, Fill({}), Fill({})},
       {"huge stride", "&PARAMETRE EY(0:2:99999999999999999999999)=1 2 /\n", 2, 18, Fill({1}),
        Fill({})},
       {"substring on a real", "&PARAMETRE EY(1)(1:2)=1 /\n", 2, 19, Fill({}), Fill({})},
@@ -294,8 +293,7 @@ TEST(GroupReader, TerminatorsAndQueries) {
       {"equals-query after the group name", "&PARAMETRE =? EY=1 /\n", 2, 0, Fill({1}), Fill({})},
       {"query after a value, then a name", "&PARAMETRE EY=1 ? SY=2 /\n", 2, 0, Fill({1}),
        Fill({2})},
-      {"query after a value, then a value", "&PARAMETRE EY=1 ? 2 /\n", 2, 17, Fill({1}),
-       Fill({})},
+      {"query after a value, then a value", "&PARAMETRE EY=1 ? 2 /\n", 2, 17, Fill({1}), Fill({})},
       {"equals-query after an object name", "&PARAMETRE EY=? /\n", 2, 17, Fill({}), Fill({})},
   });
 }
@@ -402,7 +400,10 @@ TEST(GroupReader, FailedSystemCalls) {
       {"token buffer", "&PARAMETRE EY=1 /\n", {1, ENOMEM, Sys::kCallAlloc}, 41, Fill({})},
       {"first record", "&PARAMETRE EY=1 /\n", {1, EIO, Sys::kCallRead}, 39, Fill({})},
       {"record inside the group", "&PARAMETRE EY=1\n", {2, EIO, Sys::kCallRead}, 17, Fill({1})},
-      {"record buffer cannot grow in the group", long_record, {2, ENOMEM, Sys::kCallAlloc}, 17,
+      {"record buffer cannot grow in the group",
+       long_record,
+       {2, ENOMEM, Sys::kCallAlloc},
+       17,
        Fill({1})},
   };
   for (const FaultCase& c : cases) {
@@ -416,7 +417,8 @@ TEST(GroupReader, FailedSystemCalls) {
 // Arbitrary text made of the group's own characters never crashes, never
 // writes outside the objects, and ends with one of the reader's statuses.
 TEST(GroupReader, ArbitraryBytes) {
-  static const char kAlphabet[] = "&&$/PARAMETREYSY==,,()*:!?'\"\r\t\n\n    0123456789.+-eE%x\x80\xFF";
+  static const char kAlphabet[] =
+      "&&$/PARAMETREYSY==,,()*:!?'\"\r\t\n\n    0123456789.+-eE%x\x80\xFF";
   std::mt19937 rng(20261208);
   std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
   std::uniform_int_distribution<int> any(0, 255);
@@ -427,8 +429,8 @@ TEST(GroupReader, ArbitraryBytes) {
     }
     SCOPED_TRACE(testing::PrintToString(text));
     const Outcome out = ReadParametre(text, 4);
-    EXPECT_TRUE(out.status == 0 || out.status == kEnd || out.status == 17 ||
-                out.status == 18 || out.status == 19 || out.status == 64)
+    EXPECT_TRUE(out.status == 0 || out.status == kEnd || out.status == 17 || out.status == 18 ||
+                out.status == 19 || out.status == 64)
         << out.status;
     for (int i = 5; i < kStorage; ++i) {
       EXPECT_EQ(out.ey[i], U);
@@ -478,8 +480,7 @@ TEST(GroupReader, OtherShapesAndTypes) {
       {"one subscript for rank 2", "&G A(1) = 1 /", 19, {U, U, U, U, U, U}, -5},
       {"integer", "&G K = 42 /", 0, {U, U, U, U, U, U}, 42},
       {"integer from decimal text", "&G K = -7.9 /", 0, {U, U, U, U, U, U}, -7},
-      {"integer out of range from decimal text", "&G K = 1e10 /", 0, {U, U, U, U, U, U},
-       INT32_MIN},
+      {"integer out of range from decimal text", "&G K = 1e10 /", 0, {U, U, U, U, U, U}, INT32_MIN},
       {"integer out of range", "&G K = 2147483648 /", 17, {U, U, U, U, U, U}, -5},
       {"scalar takes one value", "&G K = 1 2 /", 18, {U, U, U, U, U, U}, 1},
       {"substring on an integer", "&G K(1:2) = 1 /", 19, {U, U, U, U, U, U}, -5},
@@ -519,11 +520,8 @@ TEST(GroupReader, DoubleScalars) {
     double x;  // -5 when no value reached it
   } cases[] = {
       {"&G X = 475.4 /", 0, 475.4},  // not the single-precision 475.399994
-      {"&G x=-6.2D-1 /", 0, -0.62},
-      {"&G X = 1e300 /", 0, 1e300},
-      {"&G X = 1 2 /", 18, 1},
-      {"&G X = abc /", 17, -5},
-      {"&G X = 'a' /", 64, -5},
+      {"&G x=-6.2D-1 /", 0, -0.62}, {"&G X = 1e300 /", 0, 1e300}, {"&G X = 1 2 /", 18, 1},
+      {"&G X = abc /", 17, -5},     {"&G X = 'a' /", 64, -5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -580,8 +578,7 @@ TEST(GroupReader, DiagnosticShowsLineAndPosition) {
                               "): " + c.message),
               std::string::npos)
         << first_line;
-    EXPECT_NE(first_line.find("/input.txt"), std::string::npos)
-        << first_line;
+    EXPECT_NE(first_line.find("/input.txt"), std::string::npos) << first_line;
     const std::string tail = c.file_tail;
     EXPECT_TRUE(first_line.size() >= tail.size() &&
                 first_line.compare(first_line.size() - tail.size(), tail.size(), tail) == 0)

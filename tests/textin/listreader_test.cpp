@@ -28,7 +28,9 @@ constexpr float kUnset = -99.0f;  // what an element holds when left unchanged
 int Connect(const std::string& path) {
   static int next_unit = 400;
   int number = next_unit++;
-  EXPECT_EQ(ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
+  EXPECT_EQ(
+      ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())),
+      0);
   return number;
 }
 
@@ -102,7 +104,8 @@ TEST(ListReader, ScalarStatementsTakeOneValuePerRecord) {
       {"(1.5,-inf) (2,nan)\n", {{0, 1.5f}}},
       {"2*(3,4)\n", {{0, 3}}},
       {"1. .5 -.5 1E 15 1.5d3 1.5+3\n", {{0, 1}}},
-      {".5\n-.5\n1E\n15\n1.5q3\n1.5-3\n", {{0, .5f}, {0, -.5f}, {0, 1}, {0, 15}, {0, 1500}, {0, 1.5e-3f}}},
+      {".5\n-.5\n1E\n15\n1.5q3\n1.5-3\n",
+       {{0, .5f}, {0, -.5f}, {0, 1}, {0, 15}, {0, 1500}, {0, 1.5e-3f}}},
       {"1.5,2\n1.5/\n1.5)\n", {{0, 1.5f}, {0, 1.5f}, {0, 1.5f}}},
       {"inf\n-Infinity\n", {{0, INFINITY}, {0, -INFINITY}}},
       {"3.5E38\n", {{64, INFINITY}}},
@@ -127,7 +130,10 @@ TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
     if (i % 4 == 3) {
       // An exponent that keeps every value finite: at most 10^37.
       const int e = static_cast<int>(rng() % 56) - 30;
-      t += (rng() % 2 ? "E" : "e") + std::string(e < 0 ? "-" : rng() % 2 ? "+" : "") +
+      t += (rng() % 2 ? "E" : "e") +
+           std::string(e < 0       ? "-"
+                       : rng() % 2 ? "+"
+                                   : "") +
            std::string(rng() % 2 ? "0" : "") + std::to_string(e < 0 ? -e : e);
     }
     tokens.push_back(t);
@@ -140,7 +146,9 @@ TEST(ListReader, PlainDecimalsMatchTheGeneralConversion) {
     float expected = 0;
     int digits = tokens[i].find('.') != std::string::npos ? 7 : 0;
     ASSERT_EQ(TextToSingle(tokens[i].data(), static_cast<int64_t>(tokens[i].size()), 0, digits,
-                           kListRealOptions, &expected), kRealOk) << tokens[i];
+                           kListRealOptions, &expected),
+              kRealOk)
+        << tokens[i];
     uint32_t got_bits, want_bits;
     std::memcpy(&got_bits, &values[i], 4);
     std::memcpy(&want_bits, &expected, 4);
@@ -153,7 +161,9 @@ uint32_t GeneralBits(const std::string& token) {
   float value = 0;
   const int digits = token.find('.') != std::string::npos ? 7 : 0;
   EXPECT_EQ(TextToSingle(token.data(), static_cast<int64_t>(token.size()), 0, digits,
-                         kListRealOptions, &value), kRealOk) << token;
+                         kListRealOptions, &value),
+            kRealOk)
+      << token;
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
   return bits;
@@ -209,7 +219,8 @@ TEST(ListReader, PlainDecimalsOfEveryLength) {
 
   for (size_t len = 2; len <= 24; ++len) {
     const std::string digits(len - 1, '3');
-    for (const std::string& bad : {digits + "x", "+-" + digits, digits.substr(1) + ".1.", "1.5e" + digits + "e"}) {
+    for (const std::string& bad :
+         {digits + "x", "+-" + digits, digits.substr(1) + ".1.", "1.5e" + digits + "e"}) {
       SCOPED_TRACE(bad);
       UnitFile bad_file(bad + "\n9\n");
       EXPECT_EQ(ListReader::read(bad_file.number, kBoth, unstored), 59);
@@ -233,9 +244,13 @@ TEST(ListReader, ItemWithoutStorageIsScannedButNotConverted) {
     int status;
   };
   const Case cases[] = {
-      {"1.5\n", 0},   {"  -1.222025E-03  \r\n", 0}, {"\n\n 7 8\n", 0}, {"3.5E38\n", 0},
-      {"1e99999\n", 0}, {",\n", 0},  {"2*\n", 0},  {"/\n", 0},  {"(1.5, 2)\n", 0},
-      {"abc\n", 59},  {"1E+\n", 59}, {"'12'\n", 64}, {"T\n", 64},  {"\n  \n", -1},
+      {"1.5\n", 0},      {"  -1.222025E-03  \r\n", 0},
+      {"\n\n 7 8\n", 0}, {"3.5E38\n", 0},
+      {"1e99999\n", 0},  {",\n", 0},
+      {"2*\n", 0},       {"/\n", 0},
+      {"(1.5, 2)\n", 0}, {"abc\n", 59},
+      {"1E+\n", 59},     {"'12'\n", 64},
+      {"T\n", 64},       {"\n  \n", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
@@ -257,14 +272,45 @@ TEST(ListReader, BadTextFailsAndTheNextStatementGoesOn) {
     int status;
   };
   const Bad cases[] = {
-      {"abc", 59}, {"1.5x", 59}, {"+-1", 59}, {"1.2.3", 59}, {"1E5E5", 59}, {"E5", 59},
-      {"-", 59}, {".", 59}, {"+", 59}, {"1E+", 59}, {"1-", 59}, {"1.5\r2.5", 59},
-      {"\xef\xbb\xbf" "1.5", 59}, {"\x80", 59}, {"1\xff", 59},
-      {"*3", 59}, {")", 59}, {"((1,2)", 59}, {"(1.5 2.5)", 59},
-      {"(1.5, 2.5x)", 59}, {"(1.5, .5)", 59}, {"(1.5, 2E+3)", 59}, {"(1.5, inx)", 59},
-      {"(, 2)", 59}, {"(1.5; 2)", 59}, {"2*3*4", 59}, {"i5", 64}, {"1i", 59},
-      {"true", 64}, {"T", 64}, {".t", 64}, {"F", 64}, {"'12'", 64}, {"\"1\"\"2\"", 64},
-      {"2.5*3", 64}, {"x*3", 59}, {"1e*3", 64},
+      {"abc", 59},
+      {"1.5x", 59},
+      {"+-1", 59},
+      {"1.2.3", 59},
+      {"1E5E5", 59},
+      {"E5", 59},
+      {"-", 59},
+      {".", 59},
+      {"+", 59},
+      {"1E+", 59},
+      {"1-", 59},
+      {"1.5\r2.5", 59},
+      {"\xef\xbb\xbf"
+       "1.5",
+       59},
+      {"\x80", 59},
+      {"1\xff", 59},
+      {"*3", 59},
+      {")", 59},
+      {"((1,2)", 59},
+      {"(1.5 2.5)", 59},
+      {"(1.5, 2.5x)", 59},
+      {"(1.5, .5)", 59},
+      {"(1.5, 2E+3)", 59},
+      {"(1.5, inx)", 59},
+      {"(, 2)", 59},
+      {"(1.5; 2)", 59},
+      {"2*3*4", 59},
+      {"i5", 64},
+      {"1i", 59},
+      {"true", 64},
+      {"T", 64},
+      {".t", 64},
+      {"F", 64},
+      {"'12'", 64},
+      {"\"1\"\"2\"", 64},
+      {"2.5*3", 64},
+      {"x*3", 59},
+      {"1e*3", 64},
   };
   for (const Bad& c : cases) {
     SCOPED_TRACE(c.text);
@@ -306,11 +352,26 @@ TEST(ListReader, IntegerItems) {
     int32_t value;
   };
   const IntCase cases[] = {
-      {"7.9", 0, 7}, {"-7.9", 0, -7}, {"5.0", 0, 5}, {"3.0", 0, 3}, {"+5", 0, 5},
-      {"1e10", 0, INT32_MIN}, {"-1e10", 0, INT32_MIN}, {"nan", 64, 0}, {"1E0", 0, 1},
-      {"2147483647", 0, 2147483647}, {"-2147483648", 0, INT32_MIN}, {"2147483648", 64, 0},
-      {"-0.99", 0, 0}, {"2147483647.9", 0, 2147483647}, {"2147483648.0", 0, INT32_MIN},
-      {"1e400", 64, 77}, {"T", 64, 77}, {"12abc", 59, 77}, {",", 0, 77}, {"2*6", 0, 6},
+      {"7.9", 0, 7},
+      {"-7.9", 0, -7},
+      {"5.0", 0, 5},
+      {"3.0", 0, 3},
+      {"+5", 0, 5},
+      {"1e10", 0, INT32_MIN},
+      {"-1e10", 0, INT32_MIN},
+      {"nan", 64, 0},
+      {"1E0", 0, 1},
+      {"2147483647", 0, 2147483647},
+      {"-2147483648", 0, INT32_MIN},
+      {"2147483648", 64, 0},
+      {"-0.99", 0, 0},
+      {"2147483647.9", 0, 2147483647},
+      {"2147483648.0", 0, INT32_MIN},
+      {"1e400", 64, 77},
+      {"T", 64, 77},
+      {"12abc", 59, 77},
+      {",", 0, 77},
+      {"2*6", 0, 6},
       {"(4.5, 1)", 0, 4},
   };
   for (const IntCase& c : cases) {
@@ -402,7 +463,8 @@ TEST(ListReader, ArraysOfHigherRankInStorageOrder) {
   ArrayDim dims[] = {{1, 2, 8}, {1, 3, 16}};
   InItem items[] = {{kTypeReal4, 2, &t[0][0], dims}, {kTypeEnd, 0, nullptr, nullptr}};
   EXPECT_EQ(ListReader::read(file.number, kBoth, items), 0);
-  const float expected[3][4] = {{1, kUnset, 2, kUnset}, {3, kUnset, 4, kUnset}, {5, kUnset, 6, kUnset}};
+  const float expected[3][4] = {
+      {1, kUnset, 2, kUnset}, {3, kUnset, 4, kUnset}, {5, kUnset, 6, kUnset}};
   EXPECT_EQ(std::memcmp(t, expected, sizeof t), 0);
   // An empty dimension makes an array of no elements: nothing is read.
   ArrayDim empty[] = {{1, 0, 4}};
@@ -441,9 +503,11 @@ TEST(ListReader, UnitsThatCannotTakeListInput) {
   };
   const Case cases[] = {
       {{kTypeChar, kFormText, kAttrAccess, 0, "SEQUENTIAL", 10},
-       {kTypeChar, kFormText, kAttrForm, 0, "UNFORMATTED", 11}, 257},
+       {kTypeChar, kFormText, kAttrForm, 0, "UNFORMATTED", 11},
+       257},
       {{kTypeChar, kFormText, kAttrAccess, 0, "DIRECT", 6},
-       {kTypeChar, kFormText, kAttrForm, 0, "FORMATTED", 9}, 259},
+       {kTypeChar, kFormText, kAttrForm, 0, "FORMATTED", 9},
+       259},
   };
   int number = 480;
   for (const Case& c : cases) {
@@ -471,7 +535,8 @@ TEST(ListReader, ArbitraryBytes) {
     std::string bytes;
     size_t length = rng() % 400;
     for (size_t i = 0; i < length; ++i)
-      bytes += round % 2 ? static_cast<char>(rng() & 0xFF) : alphabet[rng() % (sizeof alphabet - 1)];
+      bytes +=
+          round % 2 ? static_cast<char>(rng() & 0xFF) : alphabet[rng() % (sizeof alphabet - 1)];
     UnitFile file(bytes);
     int statements = 0;
     for (;;) {
@@ -552,16 +617,58 @@ int ConnectWithTerminator(const std::string& path, char terminator) {
 // plain decimals with and without blanks, tabs and carriage returns, values
 // that other routes take, blank records, values over two records, bad text.
 std::string MixedHistory(std::mt19937& rng, size_t records, char terminator) {
-  static const char* const kPlain[] = {
-      "1.5", "-0.001234", "+7", ".5", "-.5", "1.", "1e5", "1.5E-03", "-2.25e+10", "0",
-      "123456789012345", "1234567890123456789", "1.000000000000001", "+1.5e3"};
-  static const std::string kOther[] = {
-      "", "   ", "\t", ",", ",,", "/", "1.5/", "abc", "T", ".true.", "'x'", "\"q\"",
-      "(1.5, 2)", "(1.5,", "2*1.5", "3*", "*3", "1.5d3", "1.5x", "1E+", "inf", "-nan",
-      "1.5\r2", "\r", "\r\r", std::string("1\0", 2), "\x80", "1.5,2.5", "1.5 abc",
-      "1.5)", "12345678901234567890123", "'a", "b'", std::string(70, ' ') + "5",
-      "5" + std::string(130, ' ') + "x", std::string(150, ' '), std::string(90, ' ') + "'",
-      "'" + std::string(100, 'q') + "'"};
+  static const char* const kPlain[] = {"1.5",
+                                       "-0.001234",
+                                       "+7",
+                                       ".5",
+                                       "-.5",
+                                       "1.",
+                                       "1e5",
+                                       "1.5E-03",
+                                       "-2.25e+10",
+                                       "0",
+                                       "123456789012345",
+                                       "1234567890123456789",
+                                       "1.000000000000001",
+                                       "+1.5e3"};
+  static const std::string kOther[] = {"",
+                                       "   ",
+                                       "\t",
+                                       ",",
+                                       ",,",
+                                       "/",
+                                       "1.5/",
+                                       "abc",
+                                       "T",
+                                       ".true.",
+                                       "'x'",
+                                       "\"q\"",
+                                       "(1.5, 2)",
+                                       "(1.5,",
+                                       "2*1.5",
+                                       "3*",
+                                       "*3",
+                                       "1.5d3",
+                                       "1.5x",
+                                       "1E+",
+                                       "inf",
+                                       "-nan",
+                                       "1.5\r2",
+                                       "\r",
+                                       "\r\r",
+                                       std::string("1\0", 2),
+                                       "\x80",
+                                       "1.5,2.5",
+                                       "1.5 abc",
+                                       "1.5)",
+                                       "12345678901234567890123",
+                                       "'a",
+                                       "b'",
+                                       std::string(70, ' ') + "5",
+                                       "5" + std::string(130, ' ') + "x",
+                                       std::string(150, ' '),
+                                       std::string(90, ' ') + "'",
+                                       "'" + std::string(100, 'q') + "'"};
   const std::string blanks[] = {"", " ", "  ", "\t", " \t ", "               "};
   std::string text;
   for (size_t i = 0; i < records; ++i) {
@@ -610,8 +717,9 @@ TEST(ListReader, CountEndsAtEndOfFileAndAfterEveryValueError) {
     int64_t count;
   };
   const Case cases[] = {
-      {"", 0}, {"\n  \n\t\n", 0}, {"1\n2\n3", 3}, {"1\n\n\n2\n", 2},
-      {"abc\n'q'\nT\n1\n", 4}, {"(1,\n2)\n3\n", 2}, {"'a\nb'\n", 1}, {"1\n,\n/\n", 3},
+      {"", 0},           {"\n  \n\t\n", 0},       {"1\n2\n3", 3},
+      {"1\n\n\n2\n", 2}, {"abc\n'q'\nT\n1\n", 4}, {"(1,\n2)\n3\n", 2},
+      {"'a\nb'\n", 1},   {"1\n,\n/\n", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
@@ -629,16 +737,19 @@ TEST(ListReader, CountWithoutErrorStatusReportsABadValue) {
     int status;
   };
   const Case cases[] = {
-      {"1.5x", 59}, {"  1.5\r2.5", 59}, {"1-", 59}, {"1E5E5", 59}, {"+-1", 59},
-      {"1.2.3", 59}, {"1i", 59}, {"\t-2e+", 59}, {"1.5'", 59}, {"7 T", 0}, {"T", 64},
+      {"1.5x", 59}, {"  1.5\r2.5", 59}, {"1-", 59},   {"1E5E5", 59}, {"+-1", 59}, {"1.2.3", 59},
+      {"1i", 59},   {"\t-2e+", 59},     {"1.5'", 59}, {"7 T", 0},    {"T", 64},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.record);
     UnitFile file("1\n 2\n-3.5\r\n" + std::string(c.record) + "\n4\n");
     const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
-    auto r = testsupport::RunInChild(file.dir.path(), [&] {
-      return static_cast<int>(ListReader::count_reads(file.number, kEndStatusWanted, items));
-    }, {{"VELD_DISABLE_STACK_TRACE", "1"}});
+    auto r = testsupport::RunInChild(
+        file.dir.path(),
+        [&] {
+          return static_cast<int>(ListReader::count_reads(file.number, kEndStatusWanted, items));
+        },
+        {{"VELD_DISABLE_STACK_TRACE", "1"}});
     EXPECT_EQ(r.status, c.status == 0 ? 5 : c.status) << r.err;
   }
 }
@@ -648,11 +759,13 @@ TEST(ListReader, CountStopsAtAFailedRead) {
   // statement: the count reports it, with or without the error status.
   UnitFile file("1\n2\n");
   const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
-  auto r = testsupport::RunInChild(file.dir.path(), [&] {
-    Sys::SetFault(1, EIO, Sys::kCallRead, true);
-    ListReader::count_reads(file.number, kBoth, items);
-    return 0;
-  }, {{"VELD_DISABLE_STACK_TRACE", "1"}});
+  auto r = testsupport::RunInChild(file.dir.path(),
+                                   [&] {
+                                     Sys::SetFault(1, EIO, Sys::kCallRead, true);
+                                     ListReader::count_reads(file.number, kBoth, items);
+                                     return 0;
+                                   },
+                                   {{"VELD_DISABLE_STACK_TRACE", "1"}});
   EXPECT_EQ(r.status, 39) << r.err;
   EXPECT_NE(r.err.find("severe (39)"), std::string::npos) << r.err;
 }

@@ -28,8 +28,8 @@ uint64_t Bits(double d) { return std::bit_cast<uint64_t>(d); }
 // Converts `text` with the list reader's options; the text is copied to a
 // heap block of exactly its size so that a read past the end shows up under
 // the address sanitizer.
-int Single(const std::string& text, float* out, unsigned options = kListRealOptions,
-           int scale = 0, int implied = 0) {
+int Single(const std::string& text, float* out, unsigned options = kListRealOptions, int scale = 0,
+           int implied = 0) {
   std::vector<char> exact(text.begin(), text.end());
   *out = -12345.0f;
   return TextToSingle(exact.data(), static_cast<int64_t>(exact.size()), scale, implied, options,
@@ -47,8 +47,8 @@ int Double(const std::string& text, double* out, unsigned options = kListRealOpt
 template <typename T>
 void ExactDigits(T x, std::string* digits, int* exp10) {
   std::vector<char> buf(1200);
-  auto r = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::scientific,
-                         1100);
+  auto r =
+      std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::scientific, 1100);
   std::string s(buf.data(), r.ptr);
   size_t e = s.find('e');
   *exp10 = std::atoi(s.c_str() + e + 1);
@@ -114,7 +114,9 @@ TEST(TextToInteger, ValuesOptionsAndStatuses) {
       {"5.0", list, kIntBadChar, 0},
       {"1e3", list, kIntBadChar, 0},
       {"+-1", list, kIntBadChar, 0},
-      {"\xEF\xBB\xBF" "1", list, kIntBadChar, 0},
+      {"\xEF\xBB\xBF"
+       "1",
+       list, kIntBadChar, 0},
       {"1", kIntReserved, kIntOk, 1},
       {"1", 1u << 5, kIntBadOptions, 0},
       {"1", 1u << 31, kIntBadOptions, 0},
@@ -160,9 +162,9 @@ TEST(DigitsToUnsigned64, BasesAndLimits) {
   for (const UnsignedCase& c : cases) {
     SCOPED_TRACE(c.text);
     uint64_t value = 77;
-    EXPECT_EQ(DigitsToUnsigned64(c.text, static_cast<int64_t>(std::strlen(c.text)), c.base, 0,
-                                 &value),
-              c.status);
+    EXPECT_EQ(
+        DigitsToUnsigned64(c.text, static_cast<int64_t>(std::strlen(c.text)), c.base, 0, &value),
+        c.status);
     EXPECT_EQ(value, c.value);
   }
 }
@@ -178,43 +180,73 @@ struct RealCase {
 TEST(TextToSingle, ListSyntax) {
   const uint32_t kInf = 0x7F800000u, kNegInf = 0xFF800000u;
   const RealCase cases[] = {
-      {"1.5E3", 0, Bits(1500.0f)},  {"1.5e3", 0, Bits(1500.0f)},
-      {"1.5D3", 0, Bits(1500.0f)},  {"1.5d3", 0, Bits(1500.0f)},
-      {"1.5Q3", 0, Bits(1500.0f)},  {"1.5q3", 0, Bits(1500.0f)},
-      {"1.5+3", 0, Bits(1500.0f)},  {"1.5E+3", 0, Bits(1500.0f)},
-      {"15E-1", 0, Bits(1.5f)},     {"1.5-3", 0, Bits(1.5e-3f)},
-      {"1+2", 0, Bits(100.0f)},     {"1E", 0, Bits(1.0f)},
-      {"1E+", 0, Bits(1.0f)},       {".5", 0, Bits(0.5f)},
-      {"5.", 0, Bits(5.0f)},        {"-.5", 0, Bits(-0.5f)},
-      {"15", 0, Bits(15.0f)},       {"0.1", 0, Bits(0.1f)},
+      {"1.5E3", 0, Bits(1500.0f)},
+      {"1.5e3", 0, Bits(1500.0f)},
+      {"1.5D3", 0, Bits(1500.0f)},
+      {"1.5d3", 0, Bits(1500.0f)},
+      {"1.5Q3", 0, Bits(1500.0f)},
+      {"1.5q3", 0, Bits(1500.0f)},
+      {"1.5+3", 0, Bits(1500.0f)},
+      {"1.5E+3", 0, Bits(1500.0f)},
+      {"15E-1", 0, Bits(1.5f)},
+      {"1.5-3", 0, Bits(1.5e-3f)},
+      {"1+2", 0, Bits(100.0f)},
+      {"1E", 0, Bits(1.0f)},
+      {"1E+", 0, Bits(1.0f)},
+      {".5", 0, Bits(0.5f)},
+      {"5.", 0, Bits(5.0f)},
+      {"-.5", 0, Bits(-0.5f)},
+      {"15", 0, Bits(15.0f)},
+      {"0.1", 0, Bits(0.1f)},
       {"1E0000000005", 0, Bits(1e5f)},  // leading exponent zeros do not count
       {"000000000001.25", 0, Bits(1.25f)},
       {"0.000000000000000000000000000000000000000000000000000000000001E60", 0, Bits(1.0f)},
       {"  \t\r\n\v\f2.5", 0, Bits(2.5f)},
       {"3.4028235E38", 0, Bits(3.40282347e38f)},
       {"-3.4028235E38", 0, Bits(-3.40282347e38f)},
-      {"3.5E38", 1, kInf},          {"-3.5E38", 1, kNegInf},
-      {"1E1000000", 1, kInf},       {"1E-1000000", 0, 0},
-      {"1E-50", 0, 0},              {"-1E-50", 0, 0x80000000u},
+      {"3.5E38", 1, kInf},
+      {"-3.5E38", 1, kNegInf},
+      {"1E1000000", 1, kInf},
+      {"1E-1000000", 0, 0},
+      {"1E-50", 0, 0},
+      {"-1E-50", 0, 0x80000000u},
       {"1E-40", 0, Bits(1e-40f)},
-      {"-0", 0, 0x80000000u},       {"-0.0", 0, 0x80000000u},
-      {"-0E5", 0, 0x80000000u},     {"0E1234567", 0, 0},
-      {"-", 0, 0},                  {"+", 0, 0},
-      {".", 0, 0},                  {"", 0, 0},
-      {"inf", 0, kInf},             {"INF", 0, kInf},
-      {"Infinity", 0, kInf},        {"-infinity", 0, kNegInf},
-      {"+iNfInItY", 0, kInf},       {"Infin", 1, 0},
-      {"Infinit", 1, 0},            {"Infx", 1, kInf},
-      {"Infinityy", 1, kInf},       {"In", 1, 0},
-      {"NaN", 0, 0xFFC00000u},      {"-nan", 0, 0xFFC00000u},
-      {"+NaN", 0, 0x7FC00000u},     {"nan(0x1_f)", 0, 0xFFC00000u},
-      {"+nan()", 0, 0x7FC00000u},   {"nan(1", 1, 0xFFC00000u},
-      {"nan(1-)", 1, 0xFFC00000u},  {"na", 1, 0},
-      {"1+2+3", 1, 0},              {"1.5x", 1, 0},
-      {"1.2.3", 1, 0},              {"1E5E5", 1, 0},
-      {"1.5 ", 1, 0},               {"E5", 1, 0},
-      {"+-1", 1, 0},                {"1,5", 1, 0},
-      {"-x", 1, 0},                 {"3.5E38x", 1, 0},
+      {"-0", 0, 0x80000000u},
+      {"-0.0", 0, 0x80000000u},
+      {"-0E5", 0, 0x80000000u},
+      {"0E1234567", 0, 0},
+      {"-", 0, 0},
+      {"+", 0, 0},
+      {".", 0, 0},
+      {"", 0, 0},
+      {"inf", 0, kInf},
+      {"INF", 0, kInf},
+      {"Infinity", 0, kInf},
+      {"-infinity", 0, kNegInf},
+      {"+iNfInItY", 0, kInf},
+      {"Infin", 1, 0},
+      {"Infinit", 1, 0},
+      {"Infx", 1, kInf},
+      {"Infinityy", 1, kInf},
+      {"In", 1, 0},
+      {"NaN", 0, 0xFFC00000u},
+      {"-nan", 0, 0xFFC00000u},
+      {"+NaN", 0, 0x7FC00000u},
+      {"nan(0x1_f)", 0, 0xFFC00000u},
+      {"+nan()", 0, 0x7FC00000u},
+      {"nan(1", 1, 0xFFC00000u},
+      {"nan(1-)", 1, 0xFFC00000u},
+      {"na", 1, 0},
+      {"1+2+3", 1, 0},
+      {"1.5x", 1, 0},
+      {"1.2.3", 1, 0},
+      {"1E5E5", 1, 0},
+      {"1.5 ", 1, 0},
+      {"E5", 1, 0},
+      {"+-1", 1, 0},
+      {"1,5", 1, 0},
+      {"-x", 1, 0},
+      {"3.5E38x", 1, 0},
   };
   for (const RealCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -294,9 +326,8 @@ TEST(TextToSingle, ReadsOnlyTheGivenLength) {
 // below and just above, written with 25 to 60 significant digits.
 TEST(TextToSingle, HalfwayCasesRoundToNearestEven) {
   const float kUp = std::numeric_limits<float>::infinity();
-  const float seeds[] = {1.0f,     3.0f,      0.1f,   1.0f / 3.0f, 123456.7f, 16777216.0f,
-                         1e10f,    7.0e-5f,   1e-14f, 6.5e37f,     4.0e-13f,
-                         1.0e-12f, 33554432.0f, 1e20f};
+  const float seeds[] = {1.0f,    3.0f,   0.1f,    1.0f / 3.0f, 123456.7f, 16777216.0f, 1e10f,
+                         7.0e-5f, 1e-14f, 6.5e37f, 4.0e-13f,    1.0e-12f,  33554432.0f, 1e20f};
   for (float seed : seeds) {
     for (float f = seed, stop = std::nextafter(std::nextafter(seed, kUp), kUp); f != stop;
          f = std::nextafter(f, kUp)) {
@@ -309,11 +340,12 @@ TEST(TextToSingle, HalfwayCasesRoundToNearestEven) {
       const struct {
         std::string digits;
         float expected;
-      } variants[] = {{digits + std::string(digits.size() < 25 ? 25 - digits.size() : 0, '0'), even},
-                      {Below(digits, 25), f},
-                      {Below(digits, 60), f},
-                      {Above(digits, 25), next},
-                      {Above(digits, 60), next}};
+      } variants[] = {
+          {digits + std::string(digits.size() < 25 ? 25 - digits.size() : 0, '0'), even},
+          {Below(digits, 25), f},
+          {Below(digits, 60), f},
+          {Above(digits, 25), next},
+          {Above(digits, 60), next}};
       for (const auto& v : variants) {
         for (bool negative : {false, true}) {
           std::string text = negative ? "-" : "";
@@ -332,14 +364,20 @@ TEST(TextToSingle, HalfwayCasesRoundToNearestEven) {
 TEST(TextToSingle, RangeLimits) {
   const double tiny = std::ldexp(1.0, -149);
   const struct {
-    double exact;   // written with all its digits
-    int offset;     // -1 just below, 0 exactly, +1 just above
+    double exact;  // written with all its digits
+    int offset;    // -1 just below, 0 exactly, +1 just above
     int status;
     uint32_t bits;
   } cases[] = {
-      {tiny, 0, 0, 1},          {tiny, -1, 0, 1},         {tiny, 1, 0, 1},
-      {tiny / 2, 0, 0, 0},      {tiny / 2, -1, 0, 0},     {tiny / 2, 1, 0, 1},
-      {tiny * 1.5, 0, 0, 2},    {tiny * 2.5, 0, 0, 2},    {tiny * 2.5, 1, 0, 3},
+      {tiny, 0, 0, 1},
+      {tiny, -1, 0, 1},
+      {tiny, 1, 0, 1},
+      {tiny / 2, 0, 0, 0},
+      {tiny / 2, -1, 0, 0},
+      {tiny / 2, 1, 0, 1},
+      {tiny * 1.5, 0, 0, 2},
+      {tiny * 2.5, 0, 0, 2},
+      {tiny * 2.5, 1, 0, 3},
       {std::ldexp(1.0, -126), 0, 0, 0x00800000u},
       {std::ldexp(1.0, -126) - tiny, 0, 0, 0x007FFFFFu},
       {std::ldexp(1.0, -126) - tiny / 2, 0, 0, 0x00800000u},
@@ -416,7 +454,8 @@ TEST(TextToDouble, RangeAndSpecials) {
       {"7.9", 0, Bits(7.9)},
       {"1e10", 0, Bits(1e10)},
       {"1.7976931348623157E308", 0, Bits(1.7976931348623157e308)},
-      {"1.7976931348623158079372897140530342e308", 1, 0x7FF0000000000000u},  // just above the threshold
+      {"1.7976931348623158079372897140530342e308", 1,
+       0x7FF0000000000000u},  // just above the threshold
       {"1.7976931348623158079372897140530341e308", 0, Bits(1.7976931348623157e308)},
       {"-1E309", 1, 0xFFF0000000000000u},
       {"4.9406564584124654E-324", 0, 1},

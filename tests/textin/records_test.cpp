@@ -20,7 +20,9 @@ namespace {
 int Connect(const std::string& path) {
   static int next_unit = 300;
   int number = next_unit++;
-  EXPECT_EQ(ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
+  EXPECT_EQ(
+      ConnectNamedFile(number, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())),
+      0);
   return number;
 }
 
@@ -72,7 +74,9 @@ TEST(FetchRecord, SplitsRecords) {
       {"every trailing CR dropped in list input", "a\r\r\r\n\r\n", true, {"a", ""}},
       {"CR inside kept", "x\ry\n", true, {"x\ry"}},
       {"CR on last line without LF", "a\nb\r", false, {"a", "b"}},
-      {"NUL and high bytes", std::string("\0\x80\xff\n\xef\xbb\xbf", 7), false,
+      {"NUL and high bytes",
+       std::string("\0\x80\xff\n\xef\xbb\xbf", 7),
+       false,
        {std::string("\0\x80\xff", 3), "\xef\xbb\xbf"}},
   };
   for (const RecordCase& c : cases) {

@@ -34,10 +34,8 @@ Item C(const char* t) { return {false, 0.0f, t}; }
 std::vector<OutItem> ToOutItems(const std::vector<Item>& items) {
   std::vector<OutItem> out;
   for (const Item& i : items) {
-    if (i.real)
-      out.push_back({kTypeReal4, &i.value, 4});
-    else
-      out.push_back({kTypeChar, i.text, static_cast<int32_t>(std::strlen(i.text))});
+    if (i.real) out.push_back({kTypeReal4, &i.value, 4});
+    else out.push_back({kTypeChar, i.text, static_cast<int32_t>(std::strlen(i.text))});
   }
   return out;
 }
@@ -48,7 +46,8 @@ int Write(int unit, const std::vector<Item>& items, unsigned flags = 0) {
   const std::vector<OutItem> out = ToOutItems(items);
   if (out.empty()) return ListWriter::begin(unit, flags, nullptr, false);
   int rc = ListWriter::begin(unit, flags, &out[0], out.size() > 1);
-  for (size_t i = 1; i < out.size() && rc == 0; ++i) rc = ListWriter::put(out[i], i + 1 < out.size());
+  for (size_t i = 1; i < out.size() && rc == 0; ++i)
+    rc = ListWriter::put(out[i], i + 1 < out.size());
   return rc;
 }
 
@@ -59,8 +58,10 @@ struct FileUnit {
   int number;
   explicit FileUnit(int n, int line_width = 0) : number(n) {
     const std::string path = dir.file("out.txt");
-    EXPECT_EQ(ConnectNamedFile(n, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
-    if (line_width > 0) Edit([&](UnitBlock* u) { u->line_width = static_cast<uint16_t>(line_width); });
+    EXPECT_EQ(
+        ConnectNamedFile(n, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())), 0);
+    if (line_width > 0)
+      Edit([&](UnitBlock* u) { u->line_width = static_cast<uint16_t>(line_width); });
   }
   ~FileUnit() {
     UnitBlock* u = nullptr;
@@ -89,40 +90,64 @@ TEST(ListWriter, RecordLayout) {
     std::vector<Item> items;
     std::string want;
   };
-  const std::string five = "   1.000000       2.000000       3.000000       4.000000       5.000000    ";
+  const std::string five =
+      "   1.000000       2.000000       3.000000       4.000000       5.000000    ";
   const Case cases[] = {
       {"two reals", 0, {R(0.001f), R(250.0f)}, "  1.0000000E-03   250.0000    \r\n"},
       {"two negative reals", 0, {R(-0.0015f), R(-312.5f)}, " -1.5000000E-03  -312.5000    \r\n"},
-      {"console line, exponent", 0, {C("Cas programu:"), R(0.015625f), C("sekund")},
+      {"console line, exponent",
+       0,
+       {C("Cas programu:"), R(0.015625f), C("sekund")},
        " Cas programu:  1.5625000E-02 sekund\r\n"},
-      {"console line, fixed", 0, {C("Cas programu:"), R(0.25f), C("sekund")},
+      {"console line, fixed",
+       0,
+       {C("Cas programu:"), R(0.25f), C("sekund")},
        " Cas programu:  0.2500000     sekund\r\n"},
-      {"console line, zero", 0, {C("Cas programu:"), R(0.0f), C("sekund")},
+      {"console line, zero",
+       0,
+       {C("Cas programu:"), R(0.0f), C("sekund")},
        " Cas programu:  0.0000000E+00 sekund\r\n"},
       {"five reals fill 75", 0, {R(1), R(2), R(3), R(4), R(5)}, five + "\r\n"},
-      {"sixth real starts a record", 0, {R(1), R(2), R(3), R(4), R(5), R(6)},
+      {"sixth real starts a record",
+       0,
+       {R(1), R(2), R(3), R(4), R(5), R(6)},
        five + "\r\n   6.000000    \r\n"},
       {"character then real", 0, {C("ab"), R(1)}, " ab   1.000000    \r\n"},
       {"real then character", 0, {R(1), C("ab")}, "   1.000000     ab\r\n"},
       {"character, character", 0, {C("ab"), C("cd")}, " abcd\r\n"},
-      {"character between reals", 0, {R(1), C("ab"), R(2)}, "   1.000000     ab   2.000000    \r\n"},
+      {"character between reals",
+       0,
+       {R(1), C("ab"), R(2)},
+       "   1.000000     ab   2.000000    \r\n"},
       {"quotes and trailing blanks kept", 0, {C("it's  ")}, " it's  \r\n"},
       {"empty character", 0, {C("")}, " \r\n"},
       {"no items", 0, {}, " \r\n"},
-      {"character longer than the room left", 0, {R(1), R(2), R(3), R(4), R(5), C("abcdefgh")},
+      {"character longer than the room left",
+       0,
+       {R(1), R(2), R(3), R(4), R(5), C("abcdefgh")},
        five + " \r\n abcdefgh\r\n"},
-      {"character fills the room exactly", 0, {R(1), R(2), R(3), R(4), R(5), C("abcd")},
+      {"character fills the room exactly",
+       0,
+       {R(1), R(2), R(3), R(4), R(5), C("abcd")},
        five + " abcd\r\n"},
       // The record change looks at the room before the separator: a value
       // that fits only without it is split after the separator.
-      {"separator takes the last position", 0, {R(1), R(2), R(3), R(4), R(5), C("abcde")},
+      {"separator takes the last position",
+       0,
+       {R(1), R(2), R(3), R(4), R(5), C("abcde")},
        five + " abcd\r\n e\r\n"},
-      {"character longer than a record", 10, {C("ABCDEFGHIJKLMNOPQRSTUVWXY")},
+      {"character longer than a record",
+       10,
+       {C("ABCDEFGHIJKLMNOPQRSTUVWXY")},
        " ABCDEFGHI\r\n JKLMNOPQR\r\n STUVWXY\r\n"},
-      {"split after a real", 20, {R(1), C("ABCDEFGHIJKLMNOPQRSTUVWXYZ")},
+      {"split after a real",
+       20,
+       {R(1), C("ABCDEFGHIJKLMNOPQRSTUVWXYZ")},
        "   1.000000     \r\n ABCDEFGHIJKLMNOPQRS\r\n TUVWXYZ\r\n"},
       {"whole line of characters", 0, {C(k75.c_str())}, " " + k75 + "\r\n"},
-      {"real on a line narrower than its field", 10, {R(1), R(2)},
+      {"real on a line narrower than its field",
+       10,
+       {R(1), R(2)},
        "   1.000000    \r\n   2.000000    \r\n"},
       {"second real does not fit", 20, {R(1), R(2)}, "   1.000000    \r\n   2.000000    \r\n"},
   };
@@ -137,7 +162,8 @@ TEST(ListWriter, RecordLayout) {
 
 TEST(ListWriter, StatementsFollowEachOther) {
   FileUnit unit(40);
-  for (int j = 0; j < 3; ++j) ASSERT_EQ(Write(unit.number, {R(static_cast<float>(j)), R(-1.5f)}), 0);
+  for (int j = 0; j < 3; ++j)
+    ASSERT_EQ(Write(unit.number, {R(static_cast<float>(j)), R(-1.5f)}), 0);
   EXPECT_EQ(unit.text(),
             "  0.0000000E+00  -1.500000    \r\n"
             "   1.000000      -1.500000    \r\n"
@@ -149,7 +175,7 @@ TEST(ListWriter, StatementsFollowEachOther) {
 TEST(ListWriter, BufferedUnitBuildsBehindHeldOutput) {
   struct Case {
     const char* name;
-    int line_width;  // 0: the unit's own
+    int line_width;     // 0: the unit's own
     int32_t allowance;  // 0: the unit's own
   };
   const Case cases[] = {{"program's units", 0, 0}, {"record length 1", 2, 2}};
@@ -289,9 +315,16 @@ TEST(ListWriter, UnconnectedUnitGetsItsDefaultFile) {
 // record, one, or less than one), buffered or not, and the same records and
 // status when the Nth write fails.
 TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
-  const float specials[] = {0.0f, -0.0f, 1.5f, -2.25e-3f, 1e30f, 1e-40f,
+  const float specials[] = {0.0f,
+                            -0.0f,
+                            1.5f,
+                            -2.25e-3f,
+                            1e30f,
+                            1e-40f,
                             std::numeric_limits<float>::infinity(),
-                            -std::numeric_limits<float>::quiet_NaN(), 123456.7f, -1.0f};
+                            -std::numeric_limits<float>::quiet_NaN(),
+                            123456.7f,
+                            -1.0f};
   std::vector<float> first, second;
   for (int i = 0; i < 300; ++i) {
     first.push_back(specials[i % std::size(specials)] * static_cast<float>(i % 7 + 1));
@@ -302,13 +335,13 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
     bool buffered;
     uint64_t write_fault;  // 0: none
   };
-  const Case cases[] = {{0, false, 0},  {0, true, 0},  {30, false, 0}, {29, true, 0},
-                        {15, false, 0}, {14, true, 0}, {2, false, 0},  {0, false, 1},
-                        {0, false, 7},  {16, false, 9}, {0, true, 1},  {0, true, 3}};
+  const Case cases[] = {{0, false, 0},  {0, true, 0},   {30, false, 0}, {29, true, 0},
+                        {15, false, 0}, {14, true, 0},  {2, false, 0},  {0, false, 1},
+                        {0, false, 7},  {16, false, 9}, {0, true, 1},   {0, true, 3}};
   int number = 700;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.line_width << (c.buffered ? " buffered" : "") << " fault "
-                                    << c.write_fault);
+    SCOPED_TRACE(testing::Message()
+                 << c.line_width << (c.buffered ? " buffered" : "") << " fault " << c.write_fault);
     FileUnit one_by_one(number++, c.line_width), in_one_call(number++, c.line_width);
     for (FileUnit* unit : {&one_by_one, &in_one_call}) {
       unit->Edit([&](UnitBlock* u) {

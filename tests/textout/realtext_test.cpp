@@ -216,8 +216,10 @@ TEST(RealText, BoundariesOfTheFixedRange) {
     bool fixed;
   };
   const Case cases[] = {
-      {RealText::kFixedLowBits - 1, false}, {RealText::kFixedLowBits, true},
-      {RealText::kFixedHighBits, true},     {RealText::kFixedHighBits + 1, false},
+      {RealText::kFixedLowBits - 1, false},
+      {RealText::kFixedLowBits, true},
+      {RealText::kFixedHighBits, true},
+      {RealText::kFixedHighBits + 1, false},
   };
   for (const Case& c : cases) {
     for (uint32_t sign : {0u, 0x80000000u}) {
@@ -277,11 +279,9 @@ TEST(RealText, RoundDigitsCarriesIntoNewDecade) {
     int k;
   };
   const Case cases[] = {
-      {99999.99609375f, 7, "1000000", 6},
-      {9999999.0f, 8, "99999990", 7},
+      {99999.99609375f, 7, "1000000", 6}, {9999999.0f, 8, "99999990", 7},
       {0.99999994f, 7, "9999999", 0},  // no carry: one below 1 keeps k = 0
-      {0.99999994f, 8, "99999994", 0},
-      {1.0f, 7, "1000000", 1},
+      {0.99999994f, 8, "99999994", 0},    {1.0f, 7, "1000000", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.v);
@@ -339,7 +339,8 @@ TEST(RealText, RandomPatternsMatchExactExpansion) {
     const uint32_t bits = rng.next();
     const std::string got = Field(bits);
     if (got != ReferenceField(bits)) {
-      ADD_FAILURE() << std::hex << bits << ": '" << got << "' want '" << ReferenceField(bits) << "'";
+      ADD_FAILURE() << std::hex << bits << ": '" << got << "' want '" << ReferenceField(bits)
+                    << "'";
       return;
     }
   }
@@ -350,7 +351,8 @@ TEST(RealText, RandomPatternsMatchExactExpansion) {
     const uint32_t bits = (lo + rng.next() % span) | (rng.next() & 0x80000000u);
     const std::string got = Field(bits);
     if (got != ReferenceField(bits)) {
-      ADD_FAILURE() << std::hex << bits << ": '" << got << "' want '" << ReferenceField(bits) << "'";
+      ADD_FAILURE() << std::hex << bits << ": '" << got << "' want '" << ReferenceField(bits)
+                    << "'";
       return;
     }
   }

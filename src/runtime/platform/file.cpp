@@ -16,12 +16,9 @@ namespace Sys {
 
 int Open(const char* path, unsigned mode, int* fd) {
   int flags = O_CLOEXEC;
-  if ((mode & kOpenRead) && (mode & kOpenWrite))
-    flags |= O_RDWR;
-  else if (mode & kOpenWrite)
-    flags |= O_WRONLY;
-  else
-    flags |= O_RDONLY;
+  if ((mode & kOpenRead) && (mode & kOpenWrite)) flags |= O_RDWR;
+  else if (mode & kOpenWrite) flags |= O_WRONLY;
+  else flags |= O_RDONLY;
   if (mode & kOpenCreate) flags |= O_CREAT;
   if (mode & kOpenExclusive) flags |= O_EXCL;
   if (mode & kOpenTruncate) flags |= O_TRUNC;
@@ -152,12 +149,9 @@ int KindOf(int fd, FileKind* kind) {
     if (e != EINTR) return e;
     RunInterruptHook();
   }
-  if (S_ISREG(st.st_mode))
-    *kind = kFileDisk;
-  else if (S_ISCHR(st.st_mode))
-    *kind = kFileCharDevice;
-  else
-    *kind = kFileOther;
+  if (S_ISREG(st.st_mode)) *kind = kFileDisk;
+  else if (S_ISCHR(st.st_mode)) *kind = kFileCharDevice;
+  else *kind = kFileOther;
   return 0;
 }
 

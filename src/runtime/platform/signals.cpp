@@ -28,8 +28,8 @@ struct FaultSignal {
   FaultKind kind;
 };
 const FaultSignal kFaultSignals[] = {
-    {SIGSEGV, kFaultSegment},    {SIGBUS, kFaultBus},          {SIGILL, kFaultIllegal},
-    {SIGFPE, kFaultArithmetic},  {SIGTRAP, kFaultBreakpoint},  {SIGSYS, kFaultOtherSignal},
+    {SIGSEGV, kFaultSegment},     {SIGBUS, kFaultBus},         {SIGILL, kFaultIllegal},
+    {SIGFPE, kFaultArithmetic},   {SIGTRAP, kFaultBreakpoint}, {SIGSYS, kFaultOtherSignal},
     {SIGXCPU, kFaultOtherSignal},
 };
 

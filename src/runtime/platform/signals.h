@@ -27,12 +27,12 @@ void RunInterruptHook();
 
 // What raised a fault.
 enum FaultKind : int {
-  kFaultSegment = 1,   // SIGSEGV
-  kFaultBus,           // SIGBUS
-  kFaultIllegal,       // SIGILL
-  kFaultArithmetic,    // SIGFPE
-  kFaultBreakpoint,    // SIGTRAP
-  kFaultOtherSignal,   // SIGSYS, SIGXCPU
+  kFaultSegment = 1,  // SIGSEGV
+  kFaultBus,          // SIGBUS
+  kFaultIllegal,      // SIGILL
+  kFaultArithmetic,   // SIGFPE
+  kFaultBreakpoint,   // SIGTRAP
+  kFaultOtherSignal,  // SIGSYS, SIGXCPU
 };
 
 // The detail of a fault, where the system gives one.

@@ -22,8 +22,7 @@ int CaptureStack(uintptr_t* frames, int max) {
   int want = max + 1 < kWindow ? max + 1 : kWindow;
   int n = ::backtrace(raw, want);
   int out = 0;
-  for (int i = 1; i < n && out < max; ++i)
-    frames[out++] = reinterpret_cast<uintptr_t>(raw[i]);
+  for (int i = 1; i < n && out < max; ++i) frames[out++] = reinterpret_cast<uintptr_t>(raw[i]);
   return out;
 }
 

@@ -33,8 +33,8 @@ TEST_F(FileTest, InjectedErrorsComeBackAsTheirNumber) {
     unsigned kind;
     int error;
   } cases[] = {
-      {"open", Sys::kCallOpen, EACCES},   {"read", Sys::kCallRead, EIO},
-      {"write", Sys::kCallWrite, ENOSPC}, {"seek", Sys::kCallSeek, ESPIPE},
+      {"open", Sys::kCallOpen, EACCES},        {"read", Sys::kCallRead, EIO},
+      {"write", Sys::kCallWrite, ENOSPC},      {"seek", Sys::kCallSeek, ESPIPE},
       {"truncate", Sys::kCallTruncate, EFBIG},
   };
   dir_.write("f", "abcdef");
@@ -129,7 +129,8 @@ TEST_F(FileTest, OpenModes) {
   ASSERT_EQ(0, OpenIn(dir_, "new", Sys::kOpenRead | Sys::kOpenWrite | Sys::kOpenCreate, &fd));
   Sys::Close(fd);
   EXPECT_TRUE(dir_.exists("new"));
-  EXPECT_EQ(EEXIST, OpenIn(dir_, "new", Sys::kOpenWrite | Sys::kOpenCreate | Sys::kOpenExclusive, &fd));
+  EXPECT_EQ(EEXIST,
+            OpenIn(dir_, "new", Sys::kOpenWrite | Sys::kOpenCreate | Sys::kOpenExclusive, &fd));
   dir_.write("old", "content");
   ASSERT_EQ(0, OpenIn(dir_, "old", Sys::kOpenWrite | Sys::kOpenTruncate, &fd));
   Sys::Close(fd);
