@@ -47,9 +47,9 @@ void SetNoRecord(UnitBlock* unit, size_t pending) {
   unit->readahead_len = static_cast<uint32_t>(pending);
 }
 
-// Doubles the buffer (or obtains a first one), keeping its content.
+// Doubles the buffer (or obtains a first one) through GrowUnitBuffer.
 // Returns 0 or 98.
-int GrowBuffer(UnitBlock* unit) {
+int DoubleBuffer(UnitBlock* unit) {
   if (unit->capacity > kMaxCapacity / 2) return Code(Msg::kNoBufferMemory);
   int32_t bigger = unit->buffer != nullptr ? unit->capacity * 2 : unit->capacity;
   if (bigger < 8192) bigger = 8192;
@@ -98,7 +98,7 @@ char* ShortRecordEnd(const UnitBlock* unit) {
   // The pending bytes now sit at the buffer start and hold no terminator.
   for (;;) {
     if (unit->buffer == nullptr || have >= static_cast<size_t>(unit->capacity)) {
-      int err = GrowBuffer(unit);
+      int err = DoubleBuffer(unit);
       if (err != 0) {
         SetNoRecord(unit, have);
         return err;
