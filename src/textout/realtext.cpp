@@ -103,7 +103,7 @@ Rounded RoundExact(uint32_t magnitude, int n) {
   const uint32_t m = field != 0 ? fraction | 0x800000u : fraction;
   const int e2 = field != 0 ? static_cast<int>(field) - 150 : -149;
   // floor(log2 v) gives the decade within one: k is k_est or k_est + 1.
-  const int e_bin = std::bit_width(m) - 1 + e2;
+  const int e_bin = static_cast<int>(std::bit_width(m)) - 1 + e2;
   int k = ((e_bin * 78913) >> 18) + 1;  // floor(e_bin x log10 2) + 1
   const int s = n - k;
   Scaled x = s >= 0 ? ScaleUp(m, e2, s) : ScaleDown(m, e2, -s);
