@@ -138,17 +138,27 @@ int Remove(const char* path) {
   }
 }
 
-int KindOf(int fd, FileKind* kind) {
-  struct stat st;
+namespace {
+
+// fstat of `fd` behind the fault seam, retried after an interruption;
+// returns 0 or the error number.
+int StatDescriptor(int fd, struct stat* st) {
   for (;;) {
     int e = CheckFault(kCallStat);
     if (e == 0) {
-      if (::fstat(fd, &st) == 0) break;
+      if (::fstat(fd, st) == 0) return 0;
       e = errno;
     }
     if (e != EINTR) return e;
     RunInterruptHook();
   }
+}
+
+}  // namespace
+
+int KindOf(int fd, FileKind* kind) {
+  struct stat st;
+  if (const int e = StatDescriptor(fd, &st)) return e;
   if (S_ISREG(st.st_mode)) *kind = kFileDisk;
   else if (S_ISCHR(st.st_mode)) *kind = kFileCharDevice;
   else *kind = kFileOther;
@@ -157,15 +167,7 @@ int KindOf(int fd, FileKind* kind) {
 
 int IdentifyFile(int fd, FileId* id) {
   struct stat st;
-  for (;;) {
-    int e = CheckFault(kCallStat);
-    if (e == 0) {
-      if (::fstat(fd, &st) == 0) break;
-      e = errno;
-    }
-    if (e != EINTR) return e;
-    RunInterruptHook();
-  }
+  if (const int e = StatDescriptor(fd, &st)) return e;
   id->device = static_cast<uint64_t>(st.st_dev);
   id->inode = static_cast<uint64_t>(st.st_ino);
   id->regular = S_ISREG(st.st_mode);
