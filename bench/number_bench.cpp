@@ -45,19 +45,20 @@ void BM_TextToDouble(benchmark::State& state) {
 }
 BENCHMARK(BM_TextToDouble);
 
-// The library conversion alone on the same tokens (it stops early on the
-// D exponent of one token), for comparison.
-void BM_LibraryFromCharsFloat(benchmark::State& state) {
+// The library conversion alone over a set of tokens, for comparison.
+template <size_t n>
+void BM_LibraryFromChars(benchmark::State& state, const std::string_view (&tokens)[n]) {
   size_t i = 0;
   float value;
   for (auto _ : state) {
-    std::string_view t = kRealTokens[i++ % std::size(kRealTokens)];
+    std::string_view t = tokens[i++ % n];
     benchmark::DoNotOptimize(std::from_chars(t.data(), t.data() + t.size(), value));
     benchmark::DoNotOptimize(value);
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_LibraryFromCharsFloat);
+// On the tokens of BM_TextToDouble (it stops early on the D exponent of one).
+BENCHMARK_CAPTURE(BM_LibraryFromChars, Float, kRealTokens);
 
 // Plain decimals as the history file holds them: the list reader's short cut
 // against the library conversion it stands in for.
@@ -79,17 +80,7 @@ void BM_DecimalToSingle(benchmark::State& state) {
 }
 BENCHMARK(BM_DecimalToSingle);
 
-void BM_LibraryFromCharsPlain(benchmark::State& state) {
-  size_t i = 0;
-  float value;
-  for (auto _ : state) {
-    std::string_view t = kPlainTokens[i++ % std::size(kPlainTokens)];
-    benchmark::DoNotOptimize(std::from_chars(t.data(), t.data() + t.size(), value));
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_LibraryFromCharsPlain);
+BENCHMARK_CAPTURE(BM_LibraryFromChars, Plain, kPlainTokens);
 
 void BM_TextToInteger(benchmark::State& state) {
   size_t i = 0;

@@ -6,19 +6,7 @@
 #include "life/options.h"
 #include "life/run.h"
 #include "runtime/platform/file.h"
-#include "runtime/startup.h"
-
-namespace {
-
-void StartBeforeMain(int argc, char** argv, char**) {
-  SetCommandLineWords(argc, argv);
-  StartRuntime();
-}
-
-__attribute__((section(".init_array"),
-               used)) void (*const kStartBeforeMain)(int, char**, char**) = StartBeforeMain;
-
-}  // namespace
+#include "runtime/startentry.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
