@@ -498,11 +498,12 @@ TEST_F(UnitsTest, WriteFailuresGive38AndKeepTheSystemError) {
 }
 
 TEST_F(UnitsTest, TruncationFailureGives38) {
+  dir_.write("out", "an old tail to cut");
   UnitBlock* u = Open(3, "out");
   Sys::SetFault(1, EIO, Sys::kCallTruncate);
   EXPECT_EQ(38, Put(u, "rec"));
   EXPECT_EQ(EIO, u->last_error);
-  EXPECT_EQ("rec\r\n", dir_.read("out"));  // the record itself was written
+  EXPECT_EQ("rec\r\nd tail to cut", dir_.read("out"));  // the record itself was written
   EXPECT_EQ(0, Put(u, "more"));            // the flag is gone
 }
 

@@ -101,9 +101,36 @@ int Seek(int fd, int64_t offset, int whence, int64_t* pos) {
   }
 }
 
+namespace {
+
+// fstat of `fd` behind the fault seam, retried after an interruption;
+// returns 0 or the error number.
+int StatDescriptor(int fd, struct stat* st) {
+  for (;;) {
+    int e = CheckFault(kCallStat);
+    if (e == 0) {
+      if (::fstat(fd, st) == 0) return 0;
+      e = errno;
+    }
+    if (e != EINTR) return e;
+    RunInterruptHook();
+  }
+}
+
+// True when the file on `fd` is known to end at byte `offset`: a cut there
+// would change nothing. A file system may still pay for such a cut (a cut to
+// length 0 makes ext4 write the file back when it is closed).
+bool EndsAt(int fd, int64_t offset) {
+  struct stat st;
+  return StatDescriptor(fd, &st) == 0 && static_cast<int64_t>(st.st_size) == offset;
+}
+
+}  // namespace
+
 int TruncateHere(int fd) {
   int64_t here = 0;
   if (int e = Seek(fd, 0, SEEK_CUR, &here)) return e;
+  if (EndsAt(fd, here)) return 0;
   for (;;) {
     int e = CheckFault(kCallTruncate);
     if (e == 0) {
@@ -137,24 +164,6 @@ int Remove(const char* path) {
     RunInterruptHook();
   }
 }
-
-namespace {
-
-// fstat of `fd` behind the fault seam, retried after an interruption;
-// returns 0 or the error number.
-int StatDescriptor(int fd, struct stat* st) {
-  for (;;) {
-    int e = CheckFault(kCallStat);
-    if (e == 0) {
-      if (::fstat(fd, st) == 0) return 0;
-      e = errno;
-    }
-    if (e != EINTR) return e;
-    RunInterruptHook();
-  }
-}
-
-}  // namespace
 
 int KindOf(int fd, FileKind* kind) {
   struct stat st;

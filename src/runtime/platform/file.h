@@ -32,7 +32,8 @@ int WriteAll(int fd, const void* buf, size_t n, size_t chunk, size_t* written);
 // Repositions; *pos (may be null) receives the new offset.
 int Seek(int fd, int64_t offset, int whence, int64_t* pos);
 
-// Cuts the file at its current position.
+// Cuts the file at its current position. A file that already ends there is
+// left alone: the cut is not asked of the system (nor counted by the seam).
 int TruncateHere(int fd);
 
 int Close(int fd);

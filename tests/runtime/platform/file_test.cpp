@@ -103,6 +103,32 @@ TEST_F(FileTest, InterruptedCallsAreRetried) {
   EXPECT_EQ("hel", dir_.read("f"));
 }
 
+// A cut where the file already ends is not asked of the system; a file
+// with bytes beyond the position is cut there.
+TEST_F(FileTest, TruncateHereCutsOnlyATail) {
+  const struct {
+    const char* content;
+    const char* kept;
+    bool cut;
+  } cases[] = {{"", "", false}, {"abc", "abc", false}, {"abcdef", "abc", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    dir_.write("f", c.content);
+    int fd = -1;
+    ASSERT_EQ(0, OpenIn(dir_, "f", Sys::kOpenRead | Sys::kOpenWrite, &fd));
+    ASSERT_EQ(0, Sys::Seek(fd, std::string(c.content).empty() ? 0 : 3, SEEK_SET, nullptr));
+    Sys::CallKind trace[8];
+    uint64_t traced = 0;
+    Sys::SetFault(0, 0);
+    Sys::SetCallTrace(trace, 8, &traced);
+    EXPECT_EQ(0, Sys::TruncateHere(fd));
+    Sys::SetCallTrace(nullptr, 0, nullptr);
+    EXPECT_EQ(c.cut, traced > 0 && trace[traced - 1] == Sys::kCallTruncate);
+    Sys::Close(fd);
+    EXPECT_EQ(c.kept, dir_.read("f"));
+  }
+}
+
 TEST_F(FileTest, WriteAllSplitsIntoChunksAndStopsAtAFailure) {
   int fd = -1;
   ASSERT_EQ(0, OpenIn(dir_, "f", Sys::kOpenWrite | Sys::kOpenCreate, &fd));
