@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -789,15 +790,9 @@ int ConnectDefaultUnit(UnitBlock* u) {
 
 int PutRecord(UnitBlock* u, char* start, size_t length) {
   char* end = start + length;
-  switch (u->record_type) {
-    case kRecStreamCRLF:
-      *end++ = '\r';
-      *end++ = '\n';
-      break;
-    case kRecStreamLF: *end++ = '\n'; break;
-    case kRecStreamCR: *end++ = '\r'; break;
-    default: break;
-  }
+  char term[2];
+  const int term_length = RecordTerminator(u, term);
+  for (int i = 0; i < term_length; ++i) *end++ = term[i];
   if (u->readahead_len != 0) {
     if (int e = GiveBackReadAhead(u)) {
       u->last_error = e;
@@ -820,6 +815,46 @@ int PutRecord(UnitBlock* u, char* start, size_t length) {
     }
   }
   return result;
+}
+
+int RecordTerminator(const UnitBlock* u, char term[2]) {
+  switch (u->record_type) {
+    case kRecStreamCRLF:
+      term[0] = '\r';
+      term[1] = '\n';
+      return 2;
+    case kRecStreamLF: term[0] = '\n'; return 1;
+    case kRecStreamCR: term[0] = '\r'; return 1;
+    default: return 0;
+  }
+}
+
+size_t RecordsToNextWrite(const UnitBlock* u, size_t length) {
+  const char* base = u->pending_end ? u->pending_end : u->buffer;
+  // PutRecord writes the held output after the first record that leaves
+  // less than two record allowances free.
+  const int64_t free_after =
+      u->capacity - (base - u->buffer) - 2 * static_cast<int64_t>(u->allowance);
+  return free_after < 0 ? 1 : static_cast<size_t>(free_after) / length + 1;
+}
+
+int PutRecordRun(UnitBlock* u, const char* records, size_t length, size_t count) {
+  char* const base = u->pending_end ? u->pending_end : u->buffer;
+  const size_t bytes = count * length;
+  if (count < RecordsToNextWrite(u, length)) {
+    if (records != nullptr) std::memcpy(base, records, bytes);
+    u->pending_end = base + bytes;
+    return 0;
+  }
+  if (records != nullptr && base == u->buffer) {
+    // The run is all of the held output: the same bytes, written from where
+    // they are.
+    u->pending_end = nullptr;
+    return WriteBytes(u, records, bytes);
+  }
+  if (records != nullptr) std::memcpy(base, records, bytes);
+  u->pending_end = base + bytes;
+  return FlushUnit(u);
 }
 
 bool GrowUnitBuffer(UnitBlock* u, size_t capacity) {

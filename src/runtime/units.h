@@ -128,6 +128,27 @@ int ConnectDefaultUnit(UnitBlock* unit);
 // room for it). Returns 0 or 38 (the system error is kept on the unit).
 int PutRecord(UnitBlock* unit, char* start, size_t length);
 
+// The terminator PutRecord appends to the unit's records: 0 to 2 bytes into
+// `term`, their count returned.
+int RecordTerminator(const UnitBlock* unit, char term[2]);
+
+// Runs of records of a buffered unit without read-ahead and without
+// truncation armed, each record `length` bytes with its terminator. A run
+// ends with the first record after which PutRecord writes the held output:
+// RecordsToNextWrite counts the records up to and including it, behind what
+// the unit holds now.
+size_t RecordsToNextWrite(const UnitBlock* unit, size_t length);
+
+// Puts `count` (at most RecordsToNextWrite) records at the unit's record
+// base (the end of its held output, else the buffer's start) exactly as
+// PutRecord calls on them one after the other would: held, and the held
+// output written in the same system writes when the run is whole. The
+// records are laid out there already when `records` is null, else copied
+// from `records` (or written from there, when they are all of the output).
+// The buffer must hold `length` bytes behind its held output. Returns 0 or
+// 38 (the system error is kept on the unit).
+int PutRecordRun(UnitBlock* unit, const char* records, size_t length, size_t count);
+
 // Rewinds the acquired `unit` (nothing for a unit not connected): held
 // output is written, the position goes back to the first record. Returns 0,
 // 38 (held output) or 20; the system error is kept on the unit.

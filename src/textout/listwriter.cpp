@@ -10,6 +10,7 @@
 #include "runtime/msg.h"
 #include "runtime/statement.h"
 #include "runtime/units.h"
+#include "textout/pairtext.h"
 #include "textout/realtext.h"
 
 namespace ListWriter {
@@ -245,27 +246,99 @@ int PairStatement(Statement& s, const float* x, const float* y) {
   return EndRecords(s);
 }
 
-}  // namespace
+// Whether the records of the statements that follow on the unit can go to
+// it in runs (RecordsToNextWrite) as records of `stride` bytes, exactly as
+// PairStatement would put them one by one: a buffered unit whose line holds
+// both fields, past its first record (no truncation armed, no read-ahead),
+// with the terminator of `stride`. Within a run StartRecord then never
+// writes or grows: PutRecord keeps two allowances free, and the longest
+// record StartRecord makes room for fits into them.
+bool TakesRuns(const UnitBlock* u, size_t stride) {
+  char term[2];
+  const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
+  return (u->flags & (kUnitBuffered | kUnitTruncateNext)) == kUnitBuffered &&
+         u->readahead_len == 0 && u->line_width >= PairText::kFieldsWidth &&
+         longest <= 2 * static_cast<size_t>(u->allowance) &&
+         stride == PairText::kFieldsWidth + static_cast<size_t>(RecordTerminator(u, term));
+}
 
-int write_real_pairs(int unit, unsigned flags, const float* first, const float* second,
-                     int64_t count) {
+// Where the text of a run of pair records comes from: formed ahead (`text`,
+// record j at j * stride), or formed in place from the values.
+struct PairSource {
+  const float* first;
+  const float* second;
+  const char* text;  // null: formed in place
+};
+
+// The statements j, j + 1, ... of pairs, as many as the unit takes in one
+// run (at least one, at most `left`): *done receives their count. Returns 0
+// or an error, as the statement that failed.
+int PairRun(Statement& s, const PairSource& src, int64_t j, int64_t left, int64_t* done) {
+  UnitBlock* const u = s.hold.unit();
+  char term[2];
+  const int term_length = RecordTerminator(u, term);
+  const size_t stride = PairText::kFieldsWidth + static_cast<size_t>(term_length);
+  if (!TakesRuns(u, stride)) {
+    *done = 1;
+    return PairStatement(s, &src.first[j], &src.second[j]);
+  }
+  if (const int rc = StartRecord(s)) return rc;
+  char* const base = u->record_start;
+  const size_t n = std::min(static_cast<size_t>(left), RecordsToNextWrite(u, stride));
+  const char* from = src.text ? src.text + static_cast<size_t>(j) * stride : nullptr;
+  if (from == nullptr) PairText::form(&src.first[j], &src.second[j], n, term, term_length, base);
+  *done = static_cast<int64_t>(n);
+  const int rc = PutRecordRun(u, from, stride, n);
+  // What EndRecords leaves behind after the last record of the run.
+  u->record_end = base + n * stride - term_length;
+  u->record_start = u->pos = RecordBase(u);
+  return rc == 0 ? 0 : Code(Msg::kWriteFailed);
+}
+
+// Runs `count` statements of pairs from `src` on `unit`, as write_real_pairs
+// describes.
+int WritePairs(int unit, unsigned flags, const PairSource& src, int64_t count) {
   for (int64_t j = 0; j < count;) {
     // The first statement of a run takes the unit the general way, with
     // the implicit connection and every check; the statements after it run
     // on the held unit until a console event waits for its release.
-    const OutItem x{kTypeReal4, &first[j], 4};
+    const OutItem x{kTypeReal4, &src.first[j], 4};
     if (const int rc = begin(unit, flags, &x, true)) return rc;
     Statement& s = g_statement;
     if (!s.hold.held()) return s.failed;
-    const OutItem y{kTypeReal4, &second[j], 4};
+    const OutItem y{kTypeReal4, &src.second[j], 4};
     if (const int rc = PlaceReal(s, y)) return Fail(s, rc);
     if (const int rc = EndRecords(s)) return Fail(s, rc);
-    for (++j; j < count && !PendingActionWaiting(); ++j) {
-      if (const int rc = PairStatement(s, &first[j], &second[j])) return Fail(s, rc);
+    for (++j; j < count && !PendingActionWaiting();) {
+      int64_t done = 0;
+      if (const int rc = PairRun(s, src, j, count - j, &done)) return Fail(s, rc);
+      j += done;
     }
     ReleaseStatement(s);
   }
   return 0;
+}
+
+}  // namespace
+
+int write_real_pairs(int unit, unsigned flags, const float* first, const float* second,
+                     int64_t count) {
+  return WritePairs(unit, flags, PairSource{first, second, nullptr}, count);
+}
+
+int formed_pair_terminator(int unit, char term[2]) {
+  StatementUnit held(unit, kErrStatusWanted);
+  if (!held.held()) return -1;
+  const UnitBlock* const u = held.unit();
+  if (!(u->flags & kUnitConnected) || !(u->flags & kUnitBuffered) || WriteCheck(u) != 0 ||
+      u->line_width < PairText::kFieldsWidth)
+    return -1;
+  return RecordTerminator(u, term);
+}
+
+int write_formed_pairs(int unit, unsigned flags, const float* first, const float* second,
+                       const char* text, int64_t count) {
+  return WritePairs(unit, flags, PairSource{first, second, text}, count);
 }
 
 int begin(int unit, unsigned flags, const OutItem* first, bool more) {

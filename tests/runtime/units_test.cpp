@@ -504,7 +504,7 @@ TEST_F(UnitsTest, TruncationFailureGives38) {
   EXPECT_EQ(38, Put(u, "rec"));
   EXPECT_EQ(EIO, u->last_error);
   EXPECT_EQ("rec\r\nd tail to cut", dir_.read("out"));  // the record itself was written
-  EXPECT_EQ(0, Put(u, "more"));            // the flag is gone
+  EXPECT_EQ(0, Put(u, "more"));                         // the flag is gone
 }
 
 TEST_F(UnitsTest, FullDeviceGives38) {

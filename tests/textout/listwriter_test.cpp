@@ -15,6 +15,7 @@
 #include "runtime/statement.h"
 #include "runtime/units.h"
 #include "support/run.h"
+#include "textout/pairtext.h"
 #include "textout/realtext.h"
 
 namespace {
@@ -310,10 +311,11 @@ TEST(ListWriter, UnconnectedUnitGetsItsDefaultFile) {
   EXPECT_EQ(dir.read("unit71.txt"), "   2.500000    \r\n");
 }
 
-// The statements of write_real_pairs against the same statements made with
-// begin and put: the same bytes on lines of every width (two fields to a
-// record, one, or less than one), buffered or not, and the same records and
-// status when the Nth write fails.
+// The statements of write_real_pairs, and of write_formed_pairs with the
+// records formed ahead, against the same statements made with begin and put:
+// the same bytes on lines of every width (two fields to a record, one, or
+// less than one), buffered or not, in runs of one record or many, with each
+// terminator, and the same records and status when the Nth write fails.
 TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
   const float specials[] = {0.0f,
                             -0.0f,
@@ -334,19 +336,40 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
     int line_width;  // 0: the unit's own
     bool buffered;
     uint64_t write_fault;  // 0: none
+    int capacity;          // of a buffered unit: 256 writes every record, 1024 runs of 24
+    uint8_t record_type;   // 0: the unit's own (CR LF)
   };
-  const Case cases[] = {{0, false, 0},  {0, true, 0},   {30, false, 0}, {29, true, 0},
-                        {15, false, 0}, {14, true, 0},  {2, false, 0},  {0, false, 1},
-                        {0, false, 7},  {16, false, 9}, {0, true, 1},   {0, true, 3}};
+  const Case cases[] = {
+      {0, false, 0, 0, 0},
+      {0, true, 0, 256, 0},
+      {30, false, 0, 0, 0},
+      {29, true, 0, 256, 0},
+      {15, false, 0, 0, 0},
+      {14, true, 0, 256, 0},
+      {2, false, 0, 0, 0},
+      {0, false, 1, 0, 0},
+      {0, false, 7, 0, 0},
+      {16, false, 9, 0, 0},
+      {0, true, 1, 256, 0},
+      {0, true, 3, 256, 0},
+      {0, true, 0, 1024, 0},
+      {30, true, 0, 1024, 0},
+      {0, true, 2, 1024, 0},
+      {0, true, 0, 1024, kRecStreamLF},
+      {0, true, 5, 1000, kRecStream},
+  };
   int number = 700;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
-                 << c.line_width << (c.buffered ? " buffered" : "") << " fault " << c.write_fault);
-    FileUnit one_by_one(number++, c.line_width), in_one_call(number++, c.line_width);
-    for (FileUnit* unit : {&one_by_one, &in_one_call}) {
+                 << c.line_width << (c.buffered ? " buffered " : " ") << c.capacity << " fault "
+                 << c.write_fault << " type " << int{c.record_type});
+    FileUnit one_by_one(number++, c.line_width), in_one_call(number++, c.line_width),
+        formed(number++, c.line_width);
+    for (FileUnit* unit : {&one_by_one, &in_one_call, &formed}) {
       unit->Edit([&](UnitBlock* u) {
         if (c.buffered) u->flags |= kUnitBuffered;
-        if (c.buffered) u->capacity = std::min(u->capacity, 256);  // several flushes
+        if (c.buffered) u->capacity = std::min(u->capacity, c.capacity);
+        if (c.record_type) u->record_type = c.record_type;
       });
     }
     int want = 0;
@@ -360,13 +383,28 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
     Sys::SetFault(0, 0);
     EXPECT_EQ(got, want);
     EXPECT_EQ(c.write_fault == 0, want == 0);
-    for (FileUnit* unit : {&one_by_one, &in_one_call}) {
+    char term[2];
+    const int term_length = ListWriter::formed_pair_terminator(formed.number, term);
+    EXPECT_EQ(term_length >= 0, c.buffered && (c.line_width == 0 || c.line_width >= 30));
+    if (term_length >= 0) {
+      std::string text(first.size() * (PairText::kFieldsWidth + term_length), '?');
+      PairText::form(first.data(), second.data(), static_cast<int64_t>(first.size()), term,
+                     term_length, text.data());
+      if (c.write_fault) Sys::SetFault(c.write_fault, ENOSPC, Sys::kCallWrite);
+      EXPECT_EQ(ListWriter::write_formed_pairs(formed.number, kErrStatusWanted, first.data(),
+                                               second.data(), text.data(),
+                                               static_cast<int64_t>(first.size())),
+                want);
+      Sys::SetFault(0, 0);
+    }
+    for (FileUnit* unit : {&one_by_one, &in_one_call, &formed}) {
       UnitBlock* u = nullptr;
       ASSERT_EQ(AcquireUnit(unit->number, &u), 0);
       FlushUnit(u);
       ReleaseUnit(u);
     }
     EXPECT_EQ(in_one_call.text(), one_by_one.text());
+    if (term_length >= 0) EXPECT_EQ(formed.text(), one_by_one.text());
   }
 }
 
@@ -377,7 +415,7 @@ testsupport::TempDir* g_event_dir = nullptr;
 void RecordTextAtEvent() { *g_text_at_event = g_event_dir->read("out.txt"); }
 
 TEST(ListWriter, PairsInOneCallGiveTheUnitUpForAWaitingEvent) {
-  FileUnit unit(720);
+  FileUnit unit(770);
   const float x[] = {1, 2, 3}, y[] = {4, 5, 6};
   std::string text_at_event;
   g_text_at_event = &text_at_event;
