@@ -7,6 +7,7 @@
 #include "compute/arrays.h"
 #include "compute/stepping.h"
 #include "compute/tables.h"
+#include "compute/twothreads.h"
 #include "runtime/diagnostics.h"
 #include "runtime/floatctl.h"
 #include "runtime/items.h"
@@ -123,13 +124,7 @@ int64_t ReadStrainHistory(ProgramState& state) {
 
 void ComputePath(Tables& t, float* def, float* sig, int64_t m) {
   StepState s;
-  if (m >= 0) {
-    def[0] = 0.0f;
-    sig[0] = 0.0f;
-  }
-  t.K = 0;
-  InitBranches(t);
-  ComputeSlopes(t);
+  StartPath(t, def, sig, m);
   StepHistory(t, s, def, sig, m);
 }
 
@@ -145,9 +140,10 @@ void RunProgram() {
 
   float t1 = 0.0f;
   ProcessorTime(&t1);
-  ComputePath(t, g_program.DEF, g_program.SIG, m);
-
-  WriteResults(g_program.DEF, g_program.SIG, m);
+  if (!StepAndWriteOnTwoThreads(t, g_program.DEF, g_program.SIG, m, kUnitOutput)) {
+    ComputePath(t, g_program.DEF, g_program.SIG, m);
+    WriteResults(g_program.DEF, g_program.SIG, m);
+  }
   float t2 = 0.0f;
   ProcessorTime(&t2);
   WriteTime(t2 - t1);

@@ -135,23 +135,36 @@ void StepPiece(Tables& t, StepState& s, LazyBranches& pending, bool lazy, float&
   sig_before = sig_last;
 }
 
-void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M) {
-  if (M < 1) return;
+void StartPath(Tables& t, float* DEF, float* SIG, int64_t M) {
+  if (M >= 0) {
+    DEF[0] = 0.0f;
+    SIG[0] = 0.0f;
+  }
+  t.K = 0;
+  InitBranches(t);
+  ComputeSlopes(t);
+}
+
+HistoryStepper::HistoryStepper(Tables& t, StepState& s, float before, float sig_before)
+    : t_(t), s_(s), before_(before), sig_before_(sig_before) {
   // Storage for the pending ranges of both branches; without it the
   // reversals rebuild the branches in full, with the same results.
   const size_t pairs = static_cast<size_t>(PendingCapacity(t.N));
-  void* storage = Sys::Allocate(2 * pairs * 2 * sizeof(int32_t));
-  LazyBranches pending;
-  if (storage != nullptr) {
-    pending.up.below = static_cast<int32_t*>(storage);
-    pending.down.below = pending.up.below + 2 * pairs;
-    StartLazy(t, pending);
-  }
-  const bool lazy = storage != nullptr;
-  float before = DEF[0];
-  float sig_before = SIG[0];
-  StepPiece(t, s, pending, lazy, before, sig_before, DEF + 1, SIG + 1, M);
-  if (!lazy) return;
-  CompleteBranches(t, pending);
-  Sys::Release(storage);
+  storage_ = Sys::Allocate(2 * pairs * 2 * sizeof(int32_t));
+  if (storage_ == nullptr) return;
+  pending_.up.below = static_cast<int32_t*>(storage_);
+  pending_.down.below = pending_.up.below + 2 * pairs;
+  StartLazy(t, pending_);
+}
+
+HistoryStepper::~HistoryStepper() {
+  if (storage_ == nullptr) return;
+  CompleteBranches(t_, pending_);
+  Sys::Release(storage_);
+}
+
+void StepHistory(Tables& t, StepState& s, const float* DEF, float* SIG, int64_t M) {
+  if (M < 1) return;
+  HistoryStepper stepper(t, s, DEF[0], SIG[0]);
+  stepper.Step(DEF + 1, SIG + 1, M);
 }

@@ -1,0 +1,140 @@
+// Two threads for the buffered results. The history is stepped in chunks of
+// entries on the main thread; a worker forms the records of every stepped
+// chunk into a slot of a ring; the main thread writes formed chunks between
+// its chunks of stepping, and the rest once the stepping is done. Every unit
+// operation, system write and diagnostic stays on the main thread, in file
+// order, so the first failure is the one a single thread meets; console
+// events reach the main thread only (the worker blocks them).
+#include "compute/twothreads.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "compute/stepping.h"
+#include "runtime/floatctl.h"
+#include "runtime/platform/env.h"
+#include "runtime/platform/memory.h"
+#include "runtime/platform/thread.h"
+#include "textout/listwriter.h"
+#include "textout/pairtext.h"
+
+namespace {
+
+constexpr int64_t kChunk = int64_t{1} << 14;  // entries per chunk
+constexpr int64_t kSlots = 8;                 // chunks of text the ring holds
+
+// What the two threads share. Chunk k holds entries k * kChunk up to the
+// next chunk or the end. The counters only grow; each is written by one
+// thread and read by the other (release and acquire).
+struct Pipeline {
+  const float* def = nullptr;
+  const float* sig = nullptr;
+  int64_t entries = 0;
+  int64_t chunks = 0;
+  char term[2] = {};
+  int term_length = 0;
+  size_t stride = 0;                // bytes of a record
+  char* ring = nullptr;             // kSlots chunks of records
+  std::atomic<int64_t> stepped{0};  // chunks whose stresses are final (main)
+  std::atomic<int64_t> formed{0};   // chunks whose text is in the ring (worker)
+  std::atomic<int64_t> written{0};  // chunks written, their slots free (main)
+};
+
+int64_t ChunkStart(int64_t k) { return k * kChunk; }
+
+int64_t ChunkEntries(const Pipeline& p, int64_t k) {
+  return std::min(kChunk, p.entries - ChunkStart(k));
+}
+
+char* Slot(const Pipeline& p, int64_t k) {
+  return p.ring + static_cast<size_t>(k % kSlots) * static_cast<size_t>(kChunk) * p.stride;
+}
+
+// Waits until `counter` has reached `value`.
+void WaitFor(const std::atomic<int64_t>& counter, int64_t value) {
+  for (int64_t seen = counter.load(std::memory_order_acquire); seen < value;
+       seen = counter.load(std::memory_order_acquire))
+    counter.wait(seen, std::memory_order_acquire);
+}
+
+void Advance(std::atomic<int64_t>& counter, int64_t value) {
+  counter.store(value, std::memory_order_release);
+  counter.notify_one();
+}
+
+// The worker: forms chunk after chunk once it is stepped and its slot free.
+// It computes in the program's floating-point mode like the main thread.
+void FormChunks(void* arg) {
+  Pipeline& p = *static_cast<Pipeline*>(arg);
+  EnterComputationMode();
+  for (int64_t k = 0; k < p.chunks; ++k) {
+    WaitFor(p.stepped, k + 1);
+    WaitFor(p.written, k + 1 - kSlots);
+    const int64_t at = ChunkStart(k);
+    PairText::form(p.def + at, p.sig + at, ChunkEntries(p, k), p.term, p.term_length, Slot(p, k));
+    Advance(p.formed, k + 1);
+  }
+}
+
+// Writes the formed chunks that wait, every one up to `through` (waiting for
+// the worker) and then any other already formed.
+void WriteFormed(Pipeline& p, int unit, int64_t through) {
+  for (int64_t k = p.written.load(std::memory_order_relaxed); k < p.chunks; ++k) {
+    if (k < through) WaitFor(p.formed, k + 1);
+    else if (p.formed.load(std::memory_order_acquire) <= k) return;
+    const int64_t at = ChunkStart(k);
+    ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), ChunkEntries(p, k));
+    Advance(p.written, k + 1);
+  }
+}
+
+// Steps the chunks, handing each to the worker, and writes what is formed.
+void StepAndWrite(Pipeline& p, Tables& t, float* def, float* sig, int unit) {
+  StepState s;
+  {
+    HistoryStepper stepper(t, s, def[0], sig[0]);
+    for (int64_t k = 0; k < p.chunks; ++k) {
+      const int64_t from = std::max<int64_t>(1, ChunkStart(k));
+      const int64_t to = ChunkStart(k) + ChunkEntries(p, k);
+      stepper.Step(def + from, sig + from, to - from);
+      Advance(p.stepped, k + 1);
+      WriteFormed(p, unit, 0);
+    }
+  }
+  WriteFormed(p, unit, p.chunks);
+}
+
+bool OneThreadAsked() {
+  const char* v = Sys::GetEnv("HYSTERESIS_THREADS");
+  return v != nullptr && std::strcmp(v, "1") == 0;
+}
+
+}  // namespace
+
+bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit) {
+  if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
+  static Pipeline p;  // outlives a run that ends while the worker is busy
+  p.term_length = ListWriter::formed_pair_terminator(unit, p.term);
+  if (p.term_length < 0 || Sys::UsableProcessors() < 2) return false;
+  p.stride = PairText::kFieldsWidth + static_cast<size_t>(p.term_length);
+  p.ring = static_cast<char*>(Sys::Allocate(static_cast<size_t>(kSlots * kChunk) * p.stride));
+  if (p.ring == nullptr) return false;
+  p.def = def;
+  p.sig = sig;
+  p.entries = m + 1;
+  p.chunks = (p.entries + kChunk - 1) / kChunk;
+  p.stepped.store(0);
+  p.formed.store(0);
+  p.written.store(0);
+  Sys::ThreadHandle worker = 0;
+  if (Sys::StartThread(FormChunks, &p, &worker) != 0) {
+    Sys::Release(p.ring);
+    return false;
+  }
+  StartPath(t, def, sig, m);
+  StepAndWrite(p, t, def, sig, unit);
+  Sys::JoinThread(worker);
+  Sys::Release(p.ring);
+  return true;
+}
