@@ -156,7 +156,8 @@ struct Started {
   std::string err_path;
 };
 
-Started StartHysteresis(const TempDir& dir, const TempDir& capture) {
+Started StartHysteresis(const TempDir& dir, const TempDir& capture,
+                        const testsupport::Env& env = {}) {
   Started s;
   s.out_path = capture.file("stdout");
   s.err_path = capture.file("stderr");
@@ -169,6 +170,7 @@ Started StartHysteresis(const TempDir& dir, const TempDir& capture) {
     dup2(out, 1);
     dup2(err, 2);
     if (chdir(dir.path().c_str()) != 0) _exit(250);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     // The run must see the console signals at their default disposition.
     signal(SIGINT, SIG_DFL);
     signal(SIGQUIT, SIG_DFL);
@@ -232,6 +234,28 @@ TEST(DiagnosticsEndToEnd, ControlCDuringTheRunEndsWith130) {
   EXPECT_EQ(FirstLine(err), "dravel: error (200): program aborting due to control-C event\r\n");
   EXPECT_TRUE(TracebackFollows(err)) << err;
   ExpectWholeRecords(dir.read("output.txt"));
+  EXPECT_EQ(testsupport::ReadFile(s.out_path), "");
+}
+
+// The same with the buffered output stepped and formed on two threads: the
+// event reaches the main thread, which ends the run at once while it steps
+// or waits, or after the statement in progress while it writes; the held
+// output then reaches the file in whole records.
+TEST(DiagnosticsEndToEnd, ControlCDuringATwoThreadRunEndsWith130) {
+  TempDir dir, capture;
+  WriteLongJob(dir);
+  Started s = StartHysteresis(dir, capture, {{"VELD_BUFFERED", "yes"}});
+  bool running = WaitForOutput(dir, s.pid, 32 * 10000);
+  if (running) kill(s.pid, SIGINT);
+  int status = WaitStatus(s.pid);
+  ASSERT_TRUE(running) << "the run ended before it could be interrupted";
+  EXPECT_EQ(status, 130);
+  std::string err = testsupport::ReadFile(s.err_path);
+  EXPECT_EQ(FirstLine(err), "dravel: error (200): program aborting due to control-C event\r\n");
+  const std::string out = dir.read("output.txt");
+  ExpectWholeRecords(out);
+  EXPECT_GE(out.size(), 32u * 10000);
+  EXPECT_LT(out.size(), 32u * 3000000);
   EXPECT_EQ(testsupport::ReadFile(s.out_path), "");
 }
 
