@@ -286,7 +286,8 @@ int PairRun(Statement& s, const PairSource& src, int64_t j, int64_t left, int64_
   char* const base = u->record_start;
   const size_t n = std::min(static_cast<size_t>(left), RecordsToNextWrite(u, stride));
   const char* from = src.text ? src.text + static_cast<size_t>(j) * stride : nullptr;
-  if (from == nullptr) PairText::form(&src.first[j], &src.second[j], n, term, term_length, base);
+  if (from == nullptr)
+    PairText::form(&src.first[j], &src.second[j], static_cast<int64_t>(n), term, term_length, base);
   *done = static_cast<int64_t>(n);
   const int rc = PutRecordRun(u, from, stride, n);
   // What EndRecords leaves behind after the last record of the run.
