@@ -1,10 +1,11 @@
-// Two threads for the buffered results. The history is stepped in chunks of
-// entries on the main thread; a worker forms the records of every stepped
-// chunk into a slot of a ring; the main thread writes formed chunks between
-// its chunks of stepping, and the rest once the stepping is done. Every unit
-// operation, system write and diagnostic stays on the main thread, in file
-// order, so the first failure is the one a single thread meets; console
-// events reach the main thread only (the worker blocks them).
+// Two threads for the results. The history is stepped in chunks of entries
+// and a worker forms the records of every stepped chunk into a slot of a
+// ring; the main thread writes formed chunks. With buffered records the
+// main thread steps, between the writes of formed chunks; with one system
+// write per record, which keep the main thread busy, the worker steps too.
+// Every unit operation, system write and diagnostic stays on the main
+// thread, in file order, so the first failure is the one a single thread
+// meets; console events reach the main thread only (the worker blocks them).
 #include "compute/twothreads.h"
 
 #include <algorithm>
@@ -28,15 +29,17 @@ constexpr int64_t kSlots = 8;                 // chunks of text the ring holds
 // next chunk or the end. The counters only grow; each is written by one
 // thread and read by the other (release and acquire).
 struct Pipeline {
-  const float* def = nullptr;
-  const float* sig = nullptr;
+  Tables* tables = nullptr;
+  float* def = nullptr;
+  float* sig = nullptr;
   int64_t entries = 0;
+  bool worker_steps = false;  // else the main thread steps
   int64_t chunks = 0;
   char term[2] = {};
   int term_length = 0;
   size_t stride = 0;                // bytes of a record
   char* ring = nullptr;             // kSlots chunks of records
-  std::atomic<int64_t> stepped{0};  // chunks whose stresses are final (main)
+  std::atomic<int64_t> stepped{0};  // chunks whose stresses are final
   std::atomic<int64_t> formed{0};   // chunks whose text is in the ring (worker)
   std::atomic<int64_t> written{0};  // chunks written, their slots free (main)
 };
@@ -63,17 +66,38 @@ void Advance(std::atomic<int64_t>& counter, int64_t value) {
   counter.notify_one();
 }
 
-// The worker: forms chunk after chunk once it is stepped and its slot free.
-// It computes in the program's floating-point mode like the main thread.
-void FormChunks(void* arg) {
+// Steps the entries of chunk k (entry 0 is the starting point).
+void StepChunk(Pipeline& p, HistoryStepper& stepper, int64_t k) {
+  const int64_t from = std::max<int64_t>(1, ChunkStart(k));
+  const int64_t to = ChunkStart(k) + ChunkEntries(p, k);
+  stepper.Step(p.def + from, p.sig + from, to - from);
+  Advance(p.stepped, k + 1);
+}
+
+// Forms chunk k once it is stepped and its slot is free.
+void FormChunk(Pipeline& p, int64_t k) {
+  WaitFor(p.stepped, k + 1);
+  WaitFor(p.written, k + 1 - kSlots);
+  const int64_t at = ChunkStart(k);
+  PairText::form(p.def + at, p.sig + at, ChunkEntries(p, k), p.term, p.term_length, Slot(p, k));
+  Advance(p.formed, k + 1);
+}
+
+// The worker, in the program's floating-point mode like the main thread:
+// forms every chunk, and steps each first when it steps too.
+void Worker(void* arg) {
   Pipeline& p = *static_cast<Pipeline*>(arg);
   EnterComputationMode();
+  if (!p.worker_steps) {
+    for (int64_t k = 0; k < p.chunks; ++k) FormChunk(p, k);
+    return;
+  }
+  StartPath(*p.tables, p.def, p.sig, p.entries - 1);
+  StepState s;
+  HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
   for (int64_t k = 0; k < p.chunks; ++k) {
-    WaitFor(p.stepped, k + 1);
-    WaitFor(p.written, k + 1 - kSlots);
-    const int64_t at = ChunkStart(k);
-    PairText::form(p.def + at, p.sig + at, ChunkEntries(p, k), p.term, p.term_length, Slot(p, k));
-    Advance(p.formed, k + 1);
+    StepChunk(p, stepper, k);
+    FormChunk(p, k);
   }
 }
 
@@ -84,21 +108,20 @@ void WriteFormed(Pipeline& p, int unit, int64_t through) {
     if (k < through) WaitFor(p.formed, k + 1);
     else if (p.formed.load(std::memory_order_acquire) <= k) return;
     const int64_t at = ChunkStart(k);
-    ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), ChunkEntries(p, k));
+    ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), p.term_length,
+                                   ChunkEntries(p, k));
     Advance(p.written, k + 1);
   }
 }
 
 // Steps the chunks, handing each to the worker, and writes what is formed.
-void StepAndWrite(Pipeline& p, Tables& t, float* def, float* sig, int unit) {
+void StepAndWrite(Pipeline& p, int unit) {
+  StartPath(*p.tables, p.def, p.sig, p.entries - 1);
   StepState s;
   {
-    HistoryStepper stepper(t, s, def[0], sig[0]);
+    HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
     for (int64_t k = 0; k < p.chunks; ++k) {
-      const int64_t from = std::max<int64_t>(1, ChunkStart(k));
-      const int64_t to = ChunkStart(k) + ChunkEntries(p, k);
-      stepper.Step(def + from, sig + from, to - from);
-      Advance(p.stepped, k + 1);
+      StepChunk(p, stepper, k);
       WriteFormed(p, unit, 0);
     }
   }
@@ -115,25 +138,28 @@ bool OneThreadAsked() {
 bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit) {
   if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
   static Pipeline p;  // outlives a run that ends while the worker is busy
-  p.term_length = ListWriter::formed_pair_terminator(unit, p.term);
+  bool buffered = false;
+  p.term_length = ListWriter::formed_pair_terminator(unit, p.term, &buffered);
   if (p.term_length < 0 || Sys::UsableProcessors() < 2) return false;
   p.stride = PairText::kFieldsWidth + static_cast<size_t>(p.term_length);
   p.ring = static_cast<char*>(Sys::Allocate(static_cast<size_t>(kSlots * kChunk) * p.stride));
   if (p.ring == nullptr) return false;
+  p.tables = &t;
   p.def = def;
   p.sig = sig;
   p.entries = m + 1;
   p.chunks = (p.entries + kChunk - 1) / kChunk;
+  p.worker_steps = !buffered;
   p.stepped.store(0);
   p.formed.store(0);
   p.written.store(0);
   Sys::ThreadHandle worker = 0;
-  if (Sys::StartThread(FormChunks, &p, &worker) != 0) {
+  if (Sys::StartThread(Worker, &p, &worker) != 0) {
     Sys::Release(p.ring);
     return false;
   }
-  StartPath(t, def, sig, m);
-  StepAndWrite(p, t, def, sig, unit);
+  if (p.worker_steps) WriteFormed(p, unit, p.chunks);
+  else StepAndWrite(p, unit);
   Sys::JoinThread(worker);
   Sys::Release(p.ring);
   return true;

@@ -225,25 +225,38 @@ int BeginHeld(StatementUnit&& held, const OutItem* first, bool more) {
 }
 
 // One statement of two REAL(4) items on the unit that `s` holds, as begin
-// and put run it after their checks; the unit stays held. Returns 0 or an error.
-int PairStatement(Statement& s, const float* x, const float* y) {
+// and put run it after their checks; the unit stays held. `formed`, when
+// given, holds the two fields already (PairText::form). Returns 0 or an error.
+int PairStatement(Statement& s, const float* x, const float* y, const char* formed = nullptr) {
   if (const int rc = StartRecord(s)) return rc;
   UnitBlock* const u = s.hold.unit();
-  if (u->line_width >= 2 * RealText::kFieldWidth) {
+  if (u->line_width >= PairText::kFieldsWidth) {
     // Both fields fit the empty record: PlaceReal would put them side by
     // side, and EndRecords reads nothing else of what it would set.
-    uint32_t bits[2];
-    std::memcpy(&bits[0], x, sizeof bits[0]);
-    std::memcpy(&bits[1], y, sizeof bits[1]);
-    RealText::to_list_field(bits[0], u->pos);
-    RealText::to_list_field(bits[1], u->pos + RealText::kFieldWidth);
-    u->pos += 2 * RealText::kFieldWidth;
+    if (formed != nullptr) {
+      std::memcpy(u->pos, formed, PairText::kFieldsWidth);
+    } else {
+      uint32_t bits[2];
+      std::memcpy(&bits[0], x, sizeof bits[0]);
+      std::memcpy(&bits[1], y, sizeof bits[1]);
+      RealText::to_list_field(bits[0], u->pos);
+      RealText::to_list_field(bits[1], u->pos + RealText::kFieldWidth);
+    }
+    u->pos += PairText::kFieldsWidth;
     s.at_record_start = false;
     return EndRecords(s);
   }
   if (const int rc = PlaceReal(s, OutItem{kTypeReal4, x, 4})) return rc;
   if (const int rc = PlaceReal(s, OutItem{kTypeReal4, y, 4})) return rc;
   return EndRecords(s);
+}
+
+// Whether records of `stride` bytes fit the unit: its line holds both
+// fields and its terminator makes up the rest.
+bool FormedFor(const UnitBlock* u, size_t stride) {
+  char term[2];
+  return u->line_width >= PairText::kFieldsWidth &&
+         stride == PairText::kFieldsWidth + static_cast<size_t>(RecordTerminator(u, term));
 }
 
 // Whether the records of the statements that follow on the unit can go to
@@ -254,12 +267,10 @@ int PairStatement(Statement& s, const float* x, const float* y) {
 // writes or grows: PutRecord keeps two allowances free, and the longest
 // record StartRecord makes room for fits into them.
 bool TakesRuns(const UnitBlock* u, size_t stride) {
-  char term[2];
   const size_t longest = std::max<size_t>(u->line_width, RealText::kFieldWidth) + kTerminatorRoom;
   return (u->flags & (kUnitBuffered | kUnitTruncateNext)) == kUnitBuffered &&
-         u->readahead_len == 0 && u->line_width >= PairText::kFieldsWidth &&
-         longest <= 2 * static_cast<size_t>(u->allowance) &&
-         stride == PairText::kFieldsWidth + static_cast<size_t>(RecordTerminator(u, term));
+         u->readahead_len == 0 && longest <= 2 * static_cast<size_t>(u->allowance) &&
+         FormedFor(u, stride);
 }
 
 // Where the text of a run of pair records comes from: formed ahead (`text`,
@@ -268,6 +279,7 @@ struct PairSource {
   const float* first;
   const float* second;
   const char* text;  // null: formed in place
+  size_t stride;     // of the records in `text`
 };
 
 // The statements j, j + 1, ... of pairs, as many as the unit takes in one
@@ -278,14 +290,19 @@ int PairRun(Statement& s, const PairSource& src, int64_t j, int64_t left, int64_
   char term[2];
   const int term_length = RecordTerminator(u, term);
   const size_t stride = PairText::kFieldsWidth + static_cast<size_t>(term_length);
+  // Text formed for another terminator is not used: the values are formed
+  // again.
+  const char* from = src.text != nullptr && src.stride == stride
+                         ? src.text + static_cast<size_t>(j) * stride
+                         : nullptr;
   if (!TakesRuns(u, stride)) {
     *done = 1;
-    return PairStatement(s, &src.first[j], &src.second[j]);
+    const char* fields = from != nullptr && FormedFor(u, stride) ? from : nullptr;
+    return PairStatement(s, &src.first[j], &src.second[j], fields);
   }
   if (const int rc = StartRecord(s)) return rc;
   char* const base = u->record_start;
   const size_t n = std::min(static_cast<size_t>(left), RecordsToNextWrite(u, stride));
-  const char* from = src.text ? src.text + static_cast<size_t>(j) * stride : nullptr;
   if (from == nullptr)
     PairText::form(&src.first[j], &src.second[j], static_cast<int64_t>(n), term, term_length, base);
   *done = static_cast<int64_t>(n);
@@ -324,22 +341,23 @@ int WritePairs(int unit, unsigned flags, const PairSource& src, int64_t count) {
 
 int write_real_pairs(int unit, unsigned flags, const float* first, const float* second,
                      int64_t count) {
-  return WritePairs(unit, flags, PairSource{first, second, nullptr}, count);
+  return WritePairs(unit, flags, PairSource{first, second, nullptr, 0}, count);
 }
 
-int formed_pair_terminator(int unit, char term[2]) {
+int formed_pair_terminator(int unit, char term[2], bool* buffered) {
   StatementUnit held(unit, kErrStatusWanted);
   if (!held.held()) return -1;
   const UnitBlock* const u = held.unit();
-  if (!(u->flags & kUnitConnected) || !(u->flags & kUnitBuffered) || WriteCheck(u) != 0 ||
-      u->line_width < PairText::kFieldsWidth)
+  if (!(u->flags & kUnitConnected) || WriteCheck(u) != 0 || u->line_width < PairText::kFieldsWidth)
     return -1;
+  *buffered = (u->flags & kUnitBuffered) != 0;
   return RecordTerminator(u, term);
 }
 
 int write_formed_pairs(int unit, unsigned flags, const float* first, const float* second,
-                       const char* text, int64_t count) {
-  return WritePairs(unit, flags, PairSource{first, second, text}, count);
+                       const char* text, int term_length, int64_t count) {
+  const size_t stride = PairText::kFieldsWidth + static_cast<size_t>(term_length);
+  return WritePairs(unit, flags, PairSource{first, second, text, stride}, count);
 }
 
 int begin(int unit, unsigned flags, const OutItem* first, bool more) {

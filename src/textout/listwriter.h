@@ -27,16 +27,18 @@ int write_real_pairs(int unit, unsigned flags, const float* first, const float* 
                      int64_t count);
 
 // The terminator of the records write_formed_pairs takes as they are on
-// `unit`: 0 to 2 bytes into `term`, their count returned; -1 when the unit
-// is not a connected, buffered unit whose line holds both fields (its
-// statements then take the general way, and report what keeps them from
-// writing).
-int formed_pair_terminator(int unit, char term[2]);
+// `unit`: 0 to 2 bytes into `term`, their count returned, and in *buffered
+// whether the unit holds its records for block writes; -1 when the unit is
+// not a connected unit that can be written and whose line holds both fields
+// (its statements then take the general way, and report what keeps them
+// from writing).
+int formed_pair_terminator(int unit, char term[2], bool* buffered);
 
 // write_real_pairs with the records formed beforehand: `text` holds record j
-// as PairText::form forms it with the terminator of formed_pair_terminator,
-// at j times its length. The same records, system writes and failures.
+// as PairText::form forms it with the terminator of formed_pair_terminator
+// (`term_length` bytes), at j times its length. The same records, system
+// writes and failures.
 int write_formed_pairs(int unit, unsigned flags, const float* first, const float* second,
-                       const char* text, int64_t count);
+                       const char* text, int term_length, int64_t count);
 
 }  // namespace ListWriter

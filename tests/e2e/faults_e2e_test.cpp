@@ -188,19 +188,17 @@ TEST(FaultsStart, NullDeviceThatCannotBeOpenedEndsWith30) {
   }
 }
 
-// A long buffered run, stepped and formed on two threads, against the same
-// run on one thread (HYSTERESIS_THREADS=1): with one of its last block
-// writes failing (the last one is the close's) both end with the same
-// status and diagnostic and leave the same records.
+// A long run on two threads against the same run on one thread
+// (HYSTERESIS_THREADS=1), buffered (the main thread steps, the worker forms)
+// and with a write per record (the worker steps and forms): with one of its
+// last writes failing (the last one is the close's, or the time record's)
+// both end with the same status and diagnostic and leave the same records.
 TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
   TempDir dir;
   dir.write("input.txt", testsupport::kExampleInput);
   std::string history;
   for (int i = 0; i < 200000; ++i) history += std::to_string((i * 7919) % 2001 - 1000) + "e-3\n";
   dir.write("deformacia.txt", history);
-  const testsupport::Env two = {{"VELD_DISABLE_STACK_TRACE", "1"}, {"VELD_BUFFERED", "yes"}};
-  testsupport::Env one = two;
-  one.push_back({"HYSTERESIS_THREADS", "1"});
   // The calls of a kind that a whole run makes, counted by a plan that
   // never fires.
   auto* calls = static_cast<uint64_t*>(
@@ -219,38 +217,44 @@ TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
     EXPECT_EQ(r.status, 0) << r.err;
     return *calls;
   };
-  const uint64_t total = count(Sys::kCallWrite, two);
-  const std::string whole = dir.read("output.txt");
-  ASSERT_EQ(whole.size(), 200000u * 32);
-  ASSERT_GT(total, 100u);  // 8 KiB blocks, the time record, the close's block
-  // Two threads run where they can: the processor count, the start and the
-  // join of the worker are the calls that one thread does not make.
-  if (Sys::UsableProcessors() >= 2)
-    EXPECT_EQ(count(Sys::kCallOther, two), count(Sys::kCallOther, one) + 3);
-  munmap(calls, sizeof(uint64_t));
-  for (uint64_t nth : {total - 4, total - 2, total - 1}) {
-    SCOPED_TRACE(nth);
-    std::string outputs[2];
-    testsupport::RunResult results[2];
-    for (int threads : {1, 2}) {
-      std::remove(dir.file("output.txt").c_str());
-      results[threads - 1] = RunInChild(
-          dir.path(),
-          [nth] {
-            Sys::SetFault(nth, ENOSPC, Sys::kCallWrite);
-            return ProcessMain();
-          },
-          threads == 1 ? one : two);
-      outputs[threads - 1] = dir.read("output.txt");
+  for (const char* buffered : {"yes", "no"}) {
+    SCOPED_TRACE(buffered);
+    const testsupport::Env two = {{"VELD_DISABLE_STACK_TRACE", "1"}, {"VELD_BUFFERED", buffered}};
+    testsupport::Env one = two;
+    one.push_back({"HYSTERESIS_THREADS", "1"});
+    const uint64_t total = count(Sys::kCallWrite, two);
+    const std::string whole = dir.read("output.txt");
+    ASSERT_EQ(whole.size(), 200000u * 32);
+    ASSERT_GT(total, 100u);
+    // Two threads run where they can: the processor count, the start and
+    // the join of the worker are the calls that one thread does not make.
+    if (Sys::UsableProcessors() >= 2)
+      EXPECT_EQ(count(Sys::kCallOther, two), count(Sys::kCallOther, one) + 3);
+    for (uint64_t nth : {total - 4, total - 2, total - 1}) {
+      SCOPED_TRACE(nth);
+      std::string outputs[2];
+      testsupport::RunResult results[2];
+      for (int threads : {1, 2}) {
+        std::remove(dir.file("output.txt").c_str());
+        results[threads - 1] = RunInChild(
+            dir.path(),
+            [nth] {
+              Sys::SetFault(nth, ENOSPC, Sys::kCallWrite);
+              return ProcessMain();
+            },
+            threads == 1 ? one : two);
+        outputs[threads - 1] = dir.read("output.txt");
+      }
+      EXPECT_EQ(results[1].status, results[0].status);
+      EXPECT_NE(results[0].status, 0);
+      EXPECT_EQ(results[1].err, results[0].err);
+      EXPECT_EQ(results[1].out, results[0].out);
+      EXPECT_EQ(outputs[1].size(), outputs[0].size());
+      EXPECT_TRUE(outputs[1] == outputs[0]);
+      EXPECT_EQ(whole.compare(0, outputs[1].size(), outputs[1]), 0);
     }
-    EXPECT_EQ(results[1].status, results[0].status);
-    EXPECT_NE(results[0].status, 0);
-    EXPECT_EQ(results[1].err, results[0].err);
-    EXPECT_EQ(results[1].out, results[0].out);
-    EXPECT_EQ(outputs[1].size(), outputs[0].size());
-    EXPECT_TRUE(outputs[1] == outputs[0]);
-    EXPECT_EQ(whole.compare(0, outputs[1].size(), outputs[1]), 0);
   }
+  munmap(calls, sizeof(uint64_t));
 }
 
 TEST(FaultsMemory, HistoryThatCannotBeAllocatedEndsWith41) {

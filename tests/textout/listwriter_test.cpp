@@ -384,15 +384,17 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
     EXPECT_EQ(got, want);
     EXPECT_EQ(c.write_fault == 0, want == 0);
     char term[2];
-    const int term_length = ListWriter::formed_pair_terminator(formed.number, term);
-    EXPECT_EQ(term_length >= 0, c.buffered && (c.line_width == 0 || c.line_width >= 30));
+    bool buffered = false;
+    const int term_length = ListWriter::formed_pair_terminator(formed.number, term, &buffered);
+    EXPECT_EQ(term_length >= 0, c.line_width == 0 || c.line_width >= 30);
+    if (term_length >= 0) EXPECT_EQ(buffered, c.buffered);
     if (term_length >= 0) {
       std::string text(first.size() * (PairText::kFieldsWidth + term_length), '?');
       PairText::form(first.data(), second.data(), static_cast<int64_t>(first.size()), term,
                      term_length, text.data());
       if (c.write_fault) Sys::SetFault(c.write_fault, ENOSPC, Sys::kCallWrite);
       EXPECT_EQ(ListWriter::write_formed_pairs(formed.number, kErrStatusWanted, first.data(),
-                                               second.data(), text.data(),
+                                               second.data(), text.data(), term_length,
                                                static_cast<int64_t>(first.size())),
                 want);
       Sys::SetFault(0, 0);
