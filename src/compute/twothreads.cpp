@@ -1,8 +1,10 @@
-// Two threads for the results. The history is stepped in chunks of entries
-// and a worker forms the records of every stepped chunk into a slot of a
-// ring; the main thread writes formed chunks. With buffered records the
-// main thread steps, between the writes of formed chunks; with one system
-// write per record, which keep the main thread busy, the worker steps too.
+// Two threads for the results; the history is stepped in chunks of entries
+// on one of them. With buffered records the main thread steps and a worker
+// forms the records of every stepped chunk into a slot of a ring, which the
+// main thread writes between its chunks of stepping. With one system write
+// per record the worker steps, the main thread forms and writes every
+// record as soon as its chunk is stepped, and the worker is gone long before
+// the writes end: the system takes a write of a process of one thread faster.
 // Every unit operation, system write and diagnostic stays on the main
 // thread, in file order, so the first failure is the one a single thread
 // meets; console events reach the main thread only (the worker blocks them).
@@ -33,12 +35,12 @@ struct Pipeline {
   float* def = nullptr;
   float* sig = nullptr;
   int64_t entries = 0;
-  bool worker_steps = false;  // else the main thread steps
+  bool worker_steps = false;  // and the main thread forms; else the reverse
   int64_t chunks = 0;
   char term[2] = {};
   int term_length = 0;
   size_t stride = 0;                // bytes of a record
-  char* ring = nullptr;             // kSlots chunks of records
+  char* ring = nullptr;             // kSlots chunks of records (none when the worker steps)
   std::atomic<int64_t> stepped{0};  // chunks whose stresses are final
   std::atomic<int64_t> formed{0};   // chunks whose text is in the ring (worker)
   std::atomic<int64_t> written{0};  // chunks written, their slots free (main)
@@ -84,7 +86,7 @@ void FormChunk(Pipeline& p, int64_t k) {
 }
 
 // The worker, in the program's floating-point mode like the main thread:
-// forms every chunk, and steps each first when it steps too.
+// forms every chunk once it is stepped, or steps every chunk.
 void Worker(void* arg) {
   Pipeline& p = *static_cast<Pipeline*>(arg);
   EnterComputationMode();
@@ -95,10 +97,7 @@ void Worker(void* arg) {
   StartPath(*p.tables, p.def, p.sig, p.entries - 1);
   StepState s;
   HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
-  for (int64_t k = 0; k < p.chunks; ++k) {
-    StepChunk(p, stepper, k);
-    FormChunk(p, k);
-  }
+  for (int64_t k = 0; k < p.chunks; ++k) StepChunk(p, stepper, k);
 }
 
 // Writes the formed chunks that wait, every one up to `through` (waiting for
@@ -111,6 +110,15 @@ void WriteFormed(Pipeline& p, int unit, int64_t through) {
     ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), p.term_length,
                                    ChunkEntries(p, k));
     Advance(p.written, k + 1);
+  }
+}
+
+// Writes the records of every chunk as soon as the worker has stepped it.
+void WriteStepped(Pipeline& p, int unit) {
+  for (int64_t k = 0; k < p.chunks; ++k) {
+    WaitFor(p.stepped, k + 1);
+    const int64_t at = ChunkStart(k);
+    ListWriter::write_real_pairs(unit, 0, p.def + at, p.sig + at, ChunkEntries(p, k));
   }
 }
 
@@ -141,26 +149,29 @@ bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int 
   bool buffered = false;
   p.term_length = ListWriter::formed_pair_terminator(unit, p.term, &buffered);
   if (p.term_length < 0 || Sys::UsableProcessors() < 2) return false;
+  p.worker_steps = !buffered;
   p.stride = PairText::kFieldsWidth + static_cast<size_t>(p.term_length);
-  p.ring = static_cast<char*>(Sys::Allocate(static_cast<size_t>(kSlots * kChunk) * p.stride));
-  if (p.ring == nullptr) return false;
+  p.ring = nullptr;
+  if (!p.worker_steps) {
+    p.ring = static_cast<char*>(Sys::Allocate(static_cast<size_t>(kSlots * kChunk) * p.stride));
+    if (p.ring == nullptr) return false;
+  }
   p.tables = &t;
   p.def = def;
   p.sig = sig;
   p.entries = m + 1;
   p.chunks = (p.entries + kChunk - 1) / kChunk;
-  p.worker_steps = !buffered;
   p.stepped.store(0);
   p.formed.store(0);
   p.written.store(0);
   Sys::ThreadHandle worker = 0;
   if (Sys::StartThread(Worker, &p, &worker) != 0) {
-    Sys::Release(p.ring);
+    if (p.ring != nullptr) Sys::Release(p.ring);
     return false;
   }
-  if (p.worker_steps) WriteFormed(p, unit, p.chunks);
+  if (p.worker_steps) WriteStepped(p, unit);
   else StepAndWrite(p, unit);
   Sys::JoinThread(worker);
-  Sys::Release(p.ring);
+  if (p.ring != nullptr) Sys::Release(p.ring);
   return true;
 }

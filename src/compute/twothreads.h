@@ -1,5 +1,5 @@
-// The results on two threads: the history stepped in chunks, a worker that
-// forms the text of stepped chunks, the main thread that writes the records.
+// The results on two threads: the history stepped in chunks on one of them,
+// the records formed on the other or on the main thread, written on the main.
 #pragma once
 #include <cstdint>
 
@@ -11,9 +11,10 @@ constexpr int64_t kTwoThreadLeastEntries = int64_t{1} << 17;
 // Steps the history DEF(0..M) (as ComputePath) and writes its records to
 // `unit` (as ListWriter::write_real_pairs: the same bytes, system writes,
 // failures and console-event handling, all on the calling thread) with a
-// worker thread that forms the records' text. The calling thread steps
-// between its writes when the unit holds its records for block writes; when
-// it writes every record itself, the worker steps too. Returns false, having
+// worker thread: when the unit holds its records for block writes the
+// calling thread steps between its writes and the worker forms the records'
+// text; when every record is a write of its own the worker steps and the
+// calling thread forms and writes the records. Returns false, having
 // done nothing, when two threads are not to be had or would not pay: a
 // short history, the environment variable HYSTERESIS_THREADS = 1, a unit
 // whose line does not hold both fields (or that cannot be written), a
