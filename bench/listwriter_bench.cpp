@@ -2,6 +2,7 @@
 // record) on a unit writing to /dev/null or a temporary file, unbuffered and
 // buffered, made with begin and put or, as the driver makes them, in one call.
 #include "textout/listwriter.h"
+#include "textout/pairtext.h"
 
 #include <benchmark/benchmark.h>
 
@@ -105,6 +106,51 @@ void RunPairs(benchmark::State& state, int number, bool buffered) {
   state.SetItemsProcessed(state.iterations() * kPairs);
   state.SetBytesProcessed(state.iterations() * kPairs * 32);
 }
+
+// The main thread's share of the buffered output on two threads: records
+// formed ahead (PairText::form, not timed) handed to the unit in runs.
+void BM_FormedPairsDevNullBuffered(benchmark::State& state) {
+  constexpr int number = 86;
+  if (!Connect(number, "/dev/null", true)) {
+    state.SkipWithError("the unit cannot be connected");
+    return;
+  }
+  constexpr int kPairs = 4096;
+  std::vector<float> strain(kPairs), stress(kPairs);
+  for (int i = 0; i < kPairs; ++i) {
+    strain[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
+    stress[i] = -250.125f + 0.5f * static_cast<float>(i);
+  }
+  std::vector<char> text(kPairs * 32);
+  PairText::form(strain.data(), stress.data(), kPairs, "\r\n", 2, text.data());
+  for (auto _ : state) {
+    if (ListWriter::write_formed_pairs(number, kErrStatusWanted, strain.data(), stress.data(),
+                                       text.data(), 2, kPairs) != 0) {
+      state.SkipWithError("write failed");
+      break;
+    }
+  }
+  Close(number);
+  state.SetItemsProcessed(state.iterations() * kPairs);
+}
+BENCHMARK(BM_FormedPairsDevNullBuffered);
+
+// The worker's share: forming the records of a chunk.
+void BM_PairTextForm(benchmark::State& state) {
+  constexpr int kPairs = 4096;
+  std::vector<float> strain(kPairs), stress(kPairs);
+  for (int i = 0; i < kPairs; ++i) {
+    strain[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
+    stress[i] = -250.125f + 0.5f * static_cast<float>(i);
+  }
+  std::vector<char> text(kPairs * 32);
+  for (auto _ : state) {
+    PairText::form(strain.data(), stress.data(), kPairs, "\r\n", 2, text.data());
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kPairs);
+}
+BENCHMARK(BM_PairTextForm);
 
 void BM_PairsInOneCallDevNull(benchmark::State& state) { RunPairs(state, 84, false); }
 BENCHMARK(BM_PairsInOneCallDevNull);
