@@ -44,6 +44,7 @@ struct Pipeline {
   std::atomic<int64_t> stepped{0};  // chunks whose stresses are final
   std::atomic<int64_t> formed{0};   // chunks whose text is in the ring (worker)
   std::atomic<int64_t> written{0};  // chunks written, their slots free (main)
+  bool failed = false;              // a write failed: no more are made (main)
 };
 
 int64_t ChunkStart(int64_t k) { return k * kChunk; }
@@ -100,15 +101,26 @@ void Worker(void* arg) {
   for (int64_t k = 0; k < p.chunks; ++k) StepChunk(p, stepper, k);
 }
 
+// A statement that failed without ending the run ends the writing, as it
+// ends write_real_pairs on one thread: no later record is written. Every
+// slot is given free, so that the worker runs to its end.
+void StopWriting(Pipeline& p) {
+  p.failed = true;
+  Advance(p.written, p.chunks);
+}
+
 // Writes the formed chunks that wait, every one up to `through` (waiting for
 // the worker) and then any other already formed.
 void WriteFormed(Pipeline& p, int unit, int64_t through) {
-  for (int64_t k = p.written.load(std::memory_order_relaxed); k < p.chunks; ++k) {
+  for (int64_t k = p.written.load(std::memory_order_relaxed); k < p.chunks && !p.failed; ++k) {
     if (k < through) WaitFor(p.formed, k + 1);
     else if (p.formed.load(std::memory_order_acquire) <= k) return;
     const int64_t at = ChunkStart(k);
-    ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), p.term_length,
-                                   ChunkEntries(p, k));
+    if (ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), p.term_length,
+                                       ChunkEntries(p, k)) != 0) {
+      StopWriting(p);
+      return;
+    }
     Advance(p.written, k + 1);
   }
 }
@@ -118,7 +130,10 @@ void WriteStepped(Pipeline& p, int unit) {
   for (int64_t k = 0; k < p.chunks; ++k) {
     WaitFor(p.stepped, k + 1);
     const int64_t at = ChunkStart(k);
-    ListWriter::write_real_pairs(unit, 0, p.def + at, p.sig + at, ChunkEntries(p, k));
+    if (ListWriter::write_real_pairs(unit, 0, p.def + at, p.sig + at, ChunkEntries(p, k)) != 0) {
+      StopWriting(p);
+      return;
+    }
   }
 }
 
@@ -164,6 +179,7 @@ bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int 
   p.stepped.store(0);
   p.formed.store(0);
   p.written.store(0);
+  p.failed = false;
   Sys::ThreadHandle worker = 0;
   if (Sys::StartThread(Worker, &p, &worker) != 0) {
     if (p.ring != nullptr) Sys::Release(p.ring);
