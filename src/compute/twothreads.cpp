@@ -156,11 +156,9 @@ bool OneThreadAsked() {
   return v != nullptr && std::strcmp(v, "1") == 0;
 }
 
-}  // namespace
-
-bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit) {
-  if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
-  static Pipeline p;  // outlives a run that ends while the worker is busy
+// Sets up the run of the two threads on `unit`: false, with nothing kept,
+// when the unit, the processors or the memory for the slots are lacking.
+bool SetUp(Pipeline& p, Tables& t, float* def, float* sig, int64_t m, int unit) {
   bool buffered = false;
   p.term_length = ListWriter::formed_pair_terminator(unit, p.term, &buffered);
   if (p.term_length < 0 || Sys::UsableProcessors() < 2) return false;
@@ -180,14 +178,28 @@ bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int 
   p.formed.store(0);
   p.written.store(0);
   p.failed = false;
+  return true;
+}
+
+void ReleaseRing(Pipeline& p) {
+  if (p.ring != nullptr) Sys::Release(p.ring);
+  p.ring = nullptr;
+}
+
+}  // namespace
+
+bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit) {
+  if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
+  static Pipeline p;  // outlives a run that ends while the worker is busy
+  if (!SetUp(p, t, def, sig, m, unit)) return false;
   Sys::ThreadHandle worker = 0;
   if (Sys::StartThread(Worker, &p, &worker) != 0) {
-    if (p.ring != nullptr) Sys::Release(p.ring);
+    ReleaseRing(p);
     return false;
   }
   if (p.worker_steps) WriteStepped(p, unit);
   else StepAndWrite(p, unit);
   Sys::JoinThread(worker);
-  if (p.ring != nullptr) Sys::Release(p.ring);
+  ReleaseRing(p);
   return true;
 }
