@@ -228,8 +228,23 @@ TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
     ASSERT_GT(total, 100u);
     // Two threads run where they can: the processor count, the start and
     // the join of the worker are the calls that one thread does not make.
-    if (Sys::UsableProcessors() >= 2)
-      EXPECT_EQ(count(Sys::kCallOther, two), count(Sys::kCallOther, one) + 3);
+    const uint64_t others = count(Sys::kCallOther, two);
+    if (Sys::UsableProcessors() >= 2) EXPECT_EQ(others, count(Sys::kCallOther, one) + 3);
+    // Each of those calls failing in turn (a worker that cannot start among
+    // them): the run takes one thread, or ends with its diagnostic.
+    for (uint64_t nth = 1; nth <= others; ++nth) {
+      SCOPED_TRACE(nth);
+      std::remove(dir.file("output.txt").c_str());
+      auto r = RunInChild(
+          dir.path(),
+          [nth] {
+            Sys::SetFault(nth, EAGAIN, Sys::kCallOther);
+            return ProcessMain();
+          },
+          two);
+      if (r.status == 0) EXPECT_TRUE(dir.read("output.txt") == whole);
+      else EXPECT_NE(r.err.find("dravel: severe"), std::string::npos) << r.err;
+    }
     for (uint64_t nth : {total - 4, total - 2, total - 1}) {
       SCOPED_TRACE(nth);
       std::string outputs[2];
