@@ -229,7 +229,9 @@ TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
     // Two threads run where they can: the processor count, the start and
     // the join of the worker are the calls that one thread does not make.
     const uint64_t others = count(Sys::kCallOther, two);
-    if (Sys::UsableProcessors() >= 2) EXPECT_EQ(others, count(Sys::kCallOther, one) + 3);
+    if (Sys::UsableProcessors() >= 2) {
+      EXPECT_EQ(others, count(Sys::kCallOther, one) + 3);
+    }
     // Each of those calls failing in turn (a worker that cannot start among
     // them): the run takes one thread, or ends with its diagnostic.
     for (uint64_t nth = 1; nth <= others; ++nth) {
@@ -242,8 +244,11 @@ TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
             return ProcessMain();
           },
           two);
-      if (r.status == 0) EXPECT_TRUE(dir.read("output.txt") == whole);
-      else EXPECT_NE(r.err.find("dravel: severe"), std::string::npos) << r.err;
+      if (r.status == 0) {
+        EXPECT_TRUE(dir.read("output.txt") == whole);
+      } else {
+        EXPECT_NE(r.err.find("dravel: severe"), std::string::npos) << r.err;
+      }
     }
     for (uint64_t nth : {total - 4, total - 2, total - 1}) {
       SCOPED_TRACE(nth);

@@ -387,7 +387,9 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
     bool buffered = false;
     const int term_length = ListWriter::formed_pair_terminator(formed.number, term, &buffered);
     EXPECT_EQ(term_length >= 0, c.line_width == 0 || c.line_width >= 30);
-    if (term_length >= 0) EXPECT_EQ(buffered, c.buffered);
+    if (term_length >= 0) {
+      EXPECT_EQ(buffered, c.buffered);
+    }
     if (term_length >= 0) {
       std::string text(first.size() * (PairText::kFieldsWidth + term_length), '?');
       PairText::form(first.data(), second.data(), static_cast<int64_t>(first.size()), term,
@@ -406,7 +408,9 @@ TEST(ListWriter, PairsInOneCallWriteWhatStatementByStatementWrites) {
       ReleaseUnit(u);
     }
     EXPECT_EQ(in_one_call.text(), one_by_one.text());
-    if (term_length >= 0) EXPECT_EQ(formed.text(), one_by_one.text());
+    if (term_length >= 0) {
+      EXPECT_EQ(formed.text(), one_by_one.text());
+    }
   }
 }
 
