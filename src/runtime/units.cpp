@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
