@@ -1,4 +1,4 @@
-// The rows of "loops.csv" (std::to_chars, shortest form), its safe write
+// The rows of "loops.csv" (the shortest text of each number), its safe write
 // through the platform layer, and the summary of the count.
 #include "life/report.h"
 
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/platform/file.h"
+#include "textout/shortest.h"
 
 namespace Life {
 
@@ -21,7 +22,7 @@ namespace {
 constexpr size_t kCsvBuffer = 1 << 20;
 
 char* Put(char* p, double v) {
-  p = std::to_chars(p, p + 32, v).ptr;
+  p = Shortest::Write(p, v);
   *p = ',';
   return p + 1;
 }
@@ -32,7 +33,7 @@ char* Put(char* p, double v) {
 char* PutPathValue(char* p, double v) {
   const float f = static_cast<float>(v);
   if (!std::isfinite(v) || static_cast<double>(f) != v) return Put(p, v);
-  p = std::to_chars(p, p + 32, f).ptr;
+  p = Shortest::Write(p, f);
   *p = ',';
   return p + 1;
 }

@@ -1,0 +1,24 @@
+// The shortest decimal text of a double or a float: the fewest significant
+// digits that read back to the same value, laid out as std::to_chars does.
+#pragma once
+
+namespace Shortest {
+
+// Longest text Write produces: "-2.2250738585072014e-308" and "-1.17549435e-38".
+constexpr int kDoubleMax = 24;
+constexpr int kFloatMax = 15;
+// Bytes at `out` that Write may store to, beyond the text it returns: it
+// copies its digits in pieces of a fixed size.
+constexpr int kRoom = 48;
+
+// Writes the text of `v` at `out` (no terminator; `out` has kRoom bytes of
+// space) and returns its end: the
+// digits closest to `v` among the shortest that read back to it (ties to an
+// even last digit), in fixed form ("0.001", "1500") or scientific form
+// ("1.5e-07"), whichever is shorter, fixed when both are as long; "inf",
+// "-inf", "nan" and "-nan" for the values that have no digits. The same
+// characters as std::to_chars(out, end, v), in a fraction of its time.
+char* Write(char* out, double v);
+char* Write(char* out, float v);
+
+}  // namespace Shortest
