@@ -10,7 +10,9 @@
 #include "fatigue/strainlife.h"
 #include "life/material.h"
 #include "life/pathfile.h"
+#include "life/piecepath.h"
 #include "life/report.h"
+#include "life/rowwriter.h"
 #include "runtime/floatctl.h"
 #include "runtime/platform/file.h"
 #include "runtime/platform/process.h"
@@ -23,6 +25,9 @@ namespace {
 constexpr char kProgram[] = "hysteresis-life: ";
 // Paths at least this long show their progress on a terminal.
 constexpr int64_t kProgressStep = int64_t{1} << 20;
+// Entries stepped before their loops are counted: small enough that the
+// rows of the first piece soon reach the worker.
+constexpr int64_t kStepPiece = int64_t{1} << 16;
 
 // What the cycle sink needs, and what the run leaves for the exit.
 struct Run {
@@ -30,10 +35,12 @@ struct Run {
   LifeMaterial material;
   LifeCurve curve;
   CsvFile csv;
+  RowWriter rows;
   Tally tally;
   LoopCounter counter;
   int64_t entries = 0;
   int64_t total = 0;  // entries expected, 0 when unknown
+  int64_t last = -1;  // M, the last entry of the job's path
   bool progress = false;
   int status = kExitOk;
 };
@@ -48,7 +55,7 @@ void Fail(const std::string& reason) {
 void TakeCycle(const Loop& loop, void* context) {
   Run& r = *static_cast<Run*>(context);
   const LoopDamage d = AssessLoop(r.curve, loop);
-  WriteCsvRow(r.csv, loop, d);
+  AddRow(r.rows, loop, d);
   CountCycle(r.tally, loop, d);
 }
 
@@ -94,9 +101,9 @@ bool CsvReplacesInput(const Options& o) {
   return false;
 }
 
-// The job of hysteresis without "output.txt": the same files, readers and
-// stepping, so the same path to the bit and the same diagnostics.
-bool ComputeJob(Run& r, ProgramState& job) {
+// The job of hysteresis without "output.txt": the same files and readers,
+// so the same diagnostics; StepJob steps it as hysteresis does.
+bool ReadJob(Run& r, ProgramState& job) {
   PrepareRun();
   ConnectJobFile(kUnitBackbone, "input.txt");
   ConnectJobFile(kUnitHistory, "deformacia.txt");
@@ -107,10 +114,24 @@ bool ComputeJob(Run& r, ProgramState& job) {
     return false;
   }
   if (CsvReplacesInput(*r.options)) return false;
-  const int64_t m = ReadStrainHistory(job);
-  ComputePath(job.tables, job.DEF, job.SIG, m);
-  r.total = m + 1;
+  r.last = ReadStrainHistory(job);
+  r.total = r.last + 1;
   return true;
+}
+
+// Steps the job's path in pieces and counts the loops of each piece as soon
+// as it is stepped, with the progress line every 2^20 entries.
+void StepJob(Run& r, ProgramState& job) {
+  PiecePath path;
+  StartPiecePath(path, job.tables, job.DEF, job.SIG, r.last);
+  for (int64_t j = 0; j < r.total; j += kStepPiece) {
+    const int64_t n = std::min(kStepPiece, r.total - j);
+    StepPathTo(path, j + n);
+    FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
+    r.entries += n;
+    if (r.progress && (r.entries & (kProgressStep - 1)) == 0) ShowProgress(r);
+  }
+  EndPiecePath(path);
 }
 
 // With --path: the material from the --input file, read from its start (the
@@ -136,7 +157,7 @@ void Body() {
   Run& r = g_run;
   const Options& o = *r.options;
   ProgramState& job = g_program;
-  if (!(o.path.empty() ? ComputeJob(r, job) : ReadMaterialOnly(r))) return;
+  if (!(o.path.empty() ? ReadJob(r, job) : ReadMaterialOnly(r))) return;
   if (std::string why = OpenCsv(r.csv, o.csv); !why.empty()) {
     Fail(why);
     return;
@@ -145,17 +166,13 @@ void Body() {
   r.tally.top_max = static_cast<size_t>(o.top);
   r.progress = Sys::IsTerminal(2);
   r.progress = r.progress && (o.path.empty() ? r.total >= kProgressStep : true);
+  StartRows(r.rows, r.csv, RowsMayUseWorker());
   if (o.path.empty()) {
-    // In pieces of 2^20 entries, with the progress line between them.
-    for (int64_t j = 0; j < r.total; j += kProgressStep) {
-      const int64_t n = std::min(kProgressStep, r.total - j);
-      FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
-      r.entries += n;
-      if (r.progress && n == kProgressStep) ShowProgress(r);
-    }
+    StepJob(r, job);
   } else {
     std::string why;
     if (ReadPathFile(o.path, TakeRecord, &r, why) < 0) {
+      FinishRows(r.rows);
       if (r.progress && r.entries >= kProgressStep) ClearProgress();
       AbandonCsv(r.csv);
       Fail(why);
@@ -164,6 +181,7 @@ void Body() {
   }
   if (r.progress && r.entries >= kProgressStep) ClearProgress();
   FinishPath(r.counter, o.residue, TakeCycle, &r);
+  FinishRows(r.rows);
   if (std::string why = CommitCsv(r.csv); !why.empty()) {
     Fail(why);
     return;
