@@ -115,6 +115,17 @@ void WriteCsvRow(CsvFile& f, const Loop& loop, const LoopDamage& d) {
   f.used += FormatCsvRow(loop, d, f.buffer.data() + f.used);
 }
 
+void WriteCsvText(CsvFile& f, const char* text, size_t length) {
+  if (f.used + length > f.buffer.size()) Flush(f);
+  if (length > f.buffer.size()) {
+    size_t written = 0;
+    if (f.error == 0) f.error = Sys::WriteAll(f.fd, text, length, 0, &written);
+    return;
+  }
+  std::memcpy(f.buffer.data() + f.used, text, length);
+  f.used += length;
+}
+
 std::string CommitCsv(CsvFile& f) {
   Flush(f);
   const int closed = Sys::Close(f.fd);

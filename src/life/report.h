@@ -36,6 +36,8 @@ struct CsvFile {
 // Creates the temporary. Returns "" or a one-line reason.
 std::string OpenCsv(CsvFile& f, const std::string& path);
 void WriteCsvRow(CsvFile& f, const Loop& loop, const LoopDamage& d);
+// Appends rows already formatted (FormatCsvRow) after those written so far.
+void WriteCsvText(CsvFile& f, const char* text, size_t length);
 // Writes what is held, closes and renames into place. Returns "" or a
 // one-line reason; the temporary is then removed.
 std::string CommitCsv(CsvFile& f);

@@ -3,6 +3,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -22,13 +23,24 @@ struct CountedCycle {
 // cycles in flight stay within a few megabytes, however long the path.
 constexpr size_t kRowBatch = 4096;
 constexpr size_t kRowSlots = 4;
+// From this many batches waiting on, the counting thread formats the rows
+// of its batch itself and leaves the worker only their writing.
+constexpr size_t kRowBacklog = 2;
+
+// A batch of cycles, or of their rows when `text_length` is not 0. The text
+// has room for kRowBatch rows, left untouched until written.
+struct RowBatch {
+  std::vector<CountedCycle> cycles;
+  std::unique_ptr<char[]> text;
+  size_t text_length = 0;
+};
 
 struct RowWriter {
   CsvFile* csv = nullptr;
   bool threaded = false;
   Sys::ThreadHandle worker = 0;
-  std::vector<CountedCycle> filling;  // the batch being filled
-  std::vector<CountedCycle> slots[kRowSlots];
+  RowBatch filling;  // the batch being filled
+  RowBatch slots[kRowSlots];
   size_t handed = 0;   // batches handed to the worker
   size_t written = 0;  // batches the worker has written
   bool ending = false;

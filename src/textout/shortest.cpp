@@ -707,27 +707,28 @@ Interval IntervalOf(const Format& f, int q, uint64_t c, int dk) {
 
 // Picks from the scaled value vb and bounds vbl, vbr (4 times the decimal
 // value of the interval's points, odd when inexact) the shortest decimal in
-// the interval, the one closest to the value when there are two.
+// the interval, the one closest to the value when there are two. Both
+// lengths are weighed at once and chosen without branches: which one wins
+// depends on the digits, which no prediction follows.
 Decimal Choose(uint64_t vb, uint64_t vbl, uint64_t vbr, uint64_t out, int k, int dk) {
   const uint64_t s = vb >> 2;
-  if (s >= 10) {
-    // A digit less: the multiples of ten on either side of the value.
-    const uint64_t sp10 = s / 10 * 10;
-    const uint64_t tp10 = sp10 + 10;
-    const bool upin = vbl + out <= sp10 << 2;
-    const bool wpin = (tp10 << 2) + out <= vbr;
-    if (upin != wpin) return {upin ? sp10 : tp10, k + dk};
-    if (upin) {  // both: only the interval of a value scaled by 10 is that wide
-      const auto cmp = static_cast<int64_t>(vb - ((sp10 + tp10) << 1));
-      return {cmp < 0 || (cmp == 0 && ((sp10 / 10) & 1) == 0) ? sp10 : tp10, k + dk};
-    }
-  }
   const uint64_t t = s + 1;
+  const uint64_t sp = s / 10;  // a digit less: the multiples of ten on either side
+  const uint64_t tp = sp + 1;
+  const bool upin = vbl + out <= sp * 40;
+  const bool wpin = tp * 40 + out <= vbr;
   const bool uin = vbl + out <= s << 2;
   const bool win = (t << 2) + out <= vbr;
-  if (uin != win) return {uin ? s : t, k + dk};
   const auto cmp = static_cast<int64_t>(vb - ((s + t) << 1));
-  return {cmp < 0 || (cmp == 0 && (s & 1) == 0) ? s : t, k + dk};
+  const bool s_nearer = cmp < 0 || (cmp == 0 && (s & 1) == 0);
+  const uint64_t longer = uin != win ? (uin ? s : t) : (s_nearer ? s : t);
+  const uint64_t shorter = upin ? sp : tp;
+  if (s >= 10 && upin && wpin) {  // only the interval of a value scaled by 10 is that wide
+    const auto cmp10 = static_cast<int64_t>(vb - (sp + tp) * 20);
+    return {cmp10 < 0 || (cmp10 == 0 && (sp & 1) == 0) ? sp : tp, k + dk + 1};
+  }
+  const bool use_shorter = s >= 10 && upin != wpin;
+  return {use_shorter ? shorter : longer, k + dk + (use_shorter ? 1 : 0)};
 }
 
 // The shortest decimal of c 2^q (a double); dk is -1 when c was scaled by 10.
@@ -807,9 +808,21 @@ void PutFour(char* p, uint64_t v) {
   std::memcpy(p + 2, kPairs + 2 * (v % 100), 2);
 }
 
+// Writes the 8 digits of v < 10^8: v / 10^6 in fixed point with 57 bits of
+// fraction gives two digits, and each multiplication of the fraction by 100
+// two more. The factor is 2^57 / 10^6 rounded up; its excess never reaches
+// a digit (checked for every v).
 void PutEight(char* p, uint64_t v) {
-  PutFour(p, v / 10000);
-  PutFour(p + 4, v % 10000);
+  constexpr uint64_t kFactor = (uint64_t{1} << 57) / 1000000 + 1;
+  constexpr uint64_t kFraction = (uint64_t{1} << 57) - 1;
+  uint64_t t = v * kFactor;
+  std::memcpy(p, kPairs + 2 * (t >> 57), 2);
+  t = (t & kFraction) * 100;
+  std::memcpy(p + 2, kPairs + 2 * (t >> 57), 2);
+  t = (t & kFraction) * 100;
+  std::memcpy(p + 4, kPairs + 2 * (t >> 57), 2);
+  t = (t & kFraction) * 100;
+  std::memcpy(p + 6, kPairs + 2 * (t >> 57), 2);
 }
 
 // Writes v as 20 digits, with leading zeros, at out[0..19]: three groups
