@@ -1,7 +1,8 @@
-// The rows of "loops.csv" on a worker thread: the counting thread fills a
-// batch of cycles and hands it over through a ring of slots; the worker
-// formats and writes the batches in the order they were handed over. When
-// the worker falls behind, the counting thread formats a batch itself.
+// The cycles on a worker thread: the counting thread fills a batch and hands
+// it over through a ring of slots; the worker assesses, tallies, formats and
+// writes the batches in the order they were handed over. When the worker
+// falls behind, the counting thread assesses and formats a batch itself; the
+// tally stays with the worker, so the damage is summed in the table's order.
 #include "life/rowwriter.h"
 
 #include <utility>
@@ -13,12 +14,9 @@ namespace Life {
 
 namespace {
 
-void WriteBatch(CsvFile& csv, const RowBatch& batch) {
-  if (batch.text_length != 0) {
-    WriteCsvText(csv, batch.text.get(), batch.text_length);
-    return;
-  }
-  for (const CountedCycle& c : batch.cycles) WriteCsvRow(csv, c.loop, c.damage);
+void AssessBatch(const LifeCurve& curve, RowBatch& batch) {
+  for (CountedCycle& c : batch.cycles) c.damage = AssessLoop(curve, c.loop);
+  batch.assessed = true;
 }
 
 // The rows of the batch's cycles into its text.
@@ -31,11 +29,26 @@ void FormatBatch(RowBatch& batch) {
   batch.text_length = used;
 }
 
-// The worker: waits for a batch, writes it outside the lock, frees its slot.
+// Whatever the counting thread left of the batch, then its tally and rows.
+void CompleteBatch(RowWriter& w, RowBatch& batch) {
+  if (!batch.assessed) AssessBatch(*w.curve, batch);
+  for (const CountedCycle& c : batch.cycles) CountCycle(*w.tally, c.loop, c.damage);
+  if (batch.text_length != 0) {
+    WriteCsvText(*w.csv, batch.text.get(), batch.text_length);
+  } else {
+    for (const CountedCycle& c : batch.cycles) WriteCsvRow(*w.csv, c.loop, c.damage);
+  }
+  batch.cycles.clear();
+  batch.assessed = false;
+  batch.text_length = 0;
+}
+
+// The worker: waits for a batch, completes it outside the lock, frees its
+// slot.
 void WorkerBody(void* arg) {
   RowWriter& w = *static_cast<RowWriter*>(arg);
-  // The mode of the thread that counts, so that a row reads the same on
-  // either thread (a float's text depends on the flushing of subnormals).
+  // The floating-point mode of the counting thread: the damage and the text
+  // of a row come out the same on either thread.
   EnterComputationMode();
   std::unique_lock<std::mutex> hold(w.lock);
   for (;;) {
@@ -43,9 +56,7 @@ void WorkerBody(void* arg) {
     if (w.written == w.handed) return;
     RowBatch& batch = w.slots[w.written % kRowSlots];
     hold.unlock();
-    WriteBatch(*w.csv, batch);
-    batch.cycles.clear();
-    batch.text_length = 0;
+    CompleteBatch(w, batch);
     hold.lock();
     ++w.written;
     w.space.notify_one();
@@ -57,22 +68,20 @@ size_t Backlog(RowWriter& w) {
   return w.handed - w.written;
 }
 
-// Hands the filled batch to the worker, once a slot is free; formats it
-// first when the worker is behind, rather than wait for it.
+// Hands the filled batch to the worker, once a slot is free; assesses and
+// formats it first when the worker is behind, rather than wait for it.
 void HandOver(RowWriter& w) {
-  if (Backlog(w) >= kRowBacklog) FormatBatch(w.filling);
+  if (Backlog(w) >= kRowBacklog) {
+    AssessBatch(*w.curve, w.filling);
+    FormatBatch(w.filling);
+  }
   {
     std::unique_lock<std::mutex> hold(w.lock);
     w.space.wait(hold, [&] { return w.handed - w.written < kRowSlots; });
-    RowBatch& slot = w.slots[w.handed % kRowSlots];
-    slot.cycles.swap(w.filling.cycles);
-    slot.text.swap(w.filling.text);
-    std::swap(slot.text_length, w.filling.text_length);
+    std::swap(w.slots[w.handed % kRowSlots], w.filling);
     ++w.handed;
   }
   w.work.notify_one();
-  w.filling.cycles.clear();
-  w.filling.text_length = 0;
 }
 
 }  // namespace
@@ -81,8 +90,10 @@ bool RowsMayUseWorker() {
   return Sys::UsableProcessors() >= 2 && !Sys::EnvSwitch("HYSTERESIS_LIFE_ONE_THREAD");
 }
 
-void StartRows(RowWriter& w, CsvFile& csv, bool threaded) {
+void StartRows(RowWriter& w, CsvFile& csv, const LifeCurve& curve, Tally& tally, bool threaded) {
   w.csv = &csv;
+  w.curve = &curve;
+  w.tally = &tally;
   w.threaded = false;
   if (!threaded) return;
   w.filling.cycles.reserve(kRowBatch);
@@ -90,12 +101,14 @@ void StartRows(RowWriter& w, CsvFile& csv, bool threaded) {
   w.threaded = Sys::StartThread(WorkerBody, &w, &w.worker) == 0;
 }
 
-void AddRow(RowWriter& w, const Loop& loop, const LoopDamage& damage) {
+void AddRow(RowWriter& w, const Loop& loop) {
   if (!w.threaded) {
-    WriteCsvRow(*w.csv, loop, damage);
+    const LoopDamage d = AssessLoop(*w.curve, loop);
+    WriteCsvRow(*w.csv, loop, d);
+    CountCycle(*w.tally, loop, d);
     return;
   }
-  w.filling.cycles.push_back(CountedCycle{loop, damage});
+  w.filling.cycles.push_back(CountedCycle{loop, LoopDamage{}});
   if (w.filling.cycles.size() == kRowBatch) HandOver(w);
 }
 

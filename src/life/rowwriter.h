@@ -1,5 +1,6 @@
-// The rows of "loops.csv" formatted and written either on the calling
-// thread or on a worker thread that takes the counted cycles in batches.
+// What becomes of each counted cycle: its damage, its place in the tally and
+// its row of "loops.csv", done on the calling thread or on a worker thread
+// that takes the cycles in batches, in the order they were counted.
 #pragma once
 #include <condition_variable>
 #include <cstddef>
@@ -21,22 +22,26 @@ struct CountedCycle {
 
 // Cycles a batch holds, and batches handed over but not yet written: the
 // cycles in flight stay within a few megabytes, however long the path.
-constexpr size_t kRowBatch = 4096;
+constexpr size_t kRowBatch = 2048;
 constexpr size_t kRowSlots = 4;
-// From this many batches waiting on, the counting thread formats the rows
-// of its batch itself and leaves the worker only their writing.
+// From this many batches waiting on, the counting thread assesses and
+// formats its batch itself and leaves the worker the tally and the writing.
 constexpr size_t kRowBacklog = 2;
 
-// A batch of cycles, or of their rows when `text_length` is not 0. The text
-// has room for kRowBatch rows, left untouched until written.
+// A batch of cycles; `assessed` once their damage is known, and their rows
+// in `text` when `text_length` is not 0. The text has room for kRowBatch
+// rows, left untouched until written.
 struct RowBatch {
   std::vector<CountedCycle> cycles;
+  bool assessed = false;
   std::unique_ptr<char[]> text;
   size_t text_length = 0;
 };
 
 struct RowWriter {
   CsvFile* csv = nullptr;
+  const LifeCurve* curve = nullptr;
+  Tally* tally = nullptr;
   bool threaded = false;
   Sys::ThreadHandle worker = 0;
   RowBatch filling;  // the batch being filled
@@ -49,19 +54,22 @@ struct RowWriter {
   std::condition_variable space;  // a slot was written and is free again
 };
 
-// True when the rows may go to a worker thread: two usable processors and
+// True when the cycles may go to a worker thread: two usable processors and
 // HYSTERESIS_LIFE_ONE_THREAD not switched on.
 bool RowsMayUseWorker();
 
-// Starts writing rows to `csv` (opened); on a worker thread when `threaded`
-// and one can be started, otherwise on the calling thread.
-void StartRows(RowWriter& w, CsvFile& csv, bool threaded);
+// Starts taking cycles: each is assessed on `curve`, counted in `tally` and
+// written to `csv` (opened); on a worker thread when `threaded` and one can
+// be started, otherwise on the calling thread. `tally` belongs to the
+// writer until FinishRows.
+void StartRows(RowWriter& w, CsvFile& csv, const LifeCurve& curve, Tally& tally, bool threaded);
 
 // Takes the next counted cycle, in the order of the table.
-void AddRow(RowWriter& w, const Loop& loop, const LoopDamage& damage);
+void AddRow(RowWriter& w, const Loop& loop);
 
-// Writes what is left and ends the worker: every row is then in the CSV
-// file's buffer or written (its first failure kept in the file's error).
+// Finishes every cycle taken and ends the worker: the tally is complete and
+// every row in the CSV file's buffer or written (its first failure kept in
+// the file's error).
 void FinishRows(RowWriter& w);
 
 }  // namespace Life

@@ -52,12 +52,7 @@ void Fail(const std::string& reason) {
   g_run.status = kExitBadInput;
 }
 
-void TakeCycle(const Loop& loop, void* context) {
-  Run& r = *static_cast<Run*>(context);
-  const LoopDamage d = AssessLoop(r.curve, loop);
-  AddRow(r.rows, loop, d);
-  CountCycle(r.tally, loop, d);
-}
+void TakeCycle(const Loop& loop, void* context) { AddRow(static_cast<Run*>(context)->rows, loop); }
 
 void ShowProgress(const Run& r) {
   std::string line = "\r" + std::string(kProgram) + "counting loops: " + std::to_string(r.entries);
@@ -166,7 +161,7 @@ void Body() {
   r.tally.top_max = static_cast<size_t>(o.top);
   r.progress = Sys::IsTerminal(2);
   r.progress = r.progress && (o.path.empty() ? r.total >= kProgressStep : true);
-  StartRows(r.rows, r.csv, RowsMayUseWorker());
+  StartRows(r.rows, r.csv, r.curve, r.tally, RowsMayUseWorker());
   if (o.path.empty()) {
     StepJob(r, job);
   } else {

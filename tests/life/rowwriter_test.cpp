@@ -1,6 +1,7 @@
-// The rows of loops.csv through the row writer, on the calling thread and on
-// the worker: the same file, in the order the cycles were taken, however many
-// batches they fill; and a whole run with and without the worker.
+// The cycles through the row writer, on the calling thread and on the
+// worker: the same file and the same tally, in the order the cycles were
+// taken, however many batches they fill; and a whole run with and without
+// the worker.
 #include "life/rowwriter.h"
 
 #include <gtest/gtest.h>
@@ -15,24 +16,28 @@ namespace {
 
 using testsupport::TempDir;
 
-// A cycle whose row tells it from every other.
+// A cycle whose row tells it from every other, with damage on this curve.
 Loop NthCycle(int64_t i) {
-  const double strain = static_cast<double>(static_cast<float>(i) * 1e-6f);
-  return Loop{{i, -strain, -0.5 * static_cast<double>(i)}, {i + 1, strain, 0.25}, i + 2, 1.0};
+  const double strain = static_cast<double>(static_cast<float>(i % 5000) * 1e-6f);
+  return Loop{{i, -strain, -0.5 * static_cast<double>(i % 700)}, {i + 1, strain, 250.0}, i + 2, 1.0};
 }
-LoopDamage NthDamage(int64_t i) {
-  return LoopDamage{1e-3, 2.5, -1.0 / 3, 7.0, 1.0 * static_cast<double>(i), 1e9, 1e-9 / (i + 1)};
-}
+LifeCurve Curve() { return PrepareLifeCurve({206000, 1000, -0.08, 0.5, -0.6}, DamageParameterKind::kSwt); }
 
-std::string Expected(int64_t cycles) {
+std::string Expected(int64_t cycles, Life::Tally& tally) {
+  const LifeCurve curve = Curve();
   std::string text = Life::kCsvHeader;
   char row[Life::kCsvRowMax];
-  for (int64_t i = 0; i < cycles; ++i) text.append(row, Life::FormatCsvRow(NthCycle(i), NthDamage(i), row));
+  for (int64_t i = 0; i < cycles; ++i) {
+    const LoopDamage d = AssessLoop(curve, NthCycle(i));
+    text.append(row, Life::FormatCsvRow(NthCycle(i), d, row));
+    Life::CountCycle(tally, NthCycle(i), d);
+  }
   return text;
 }
 
-TEST(RowWriter, SameFileOnEitherThreadInTheOrderTaken) {
+TEST(RowWriter, SameFileAndTallyOnEitherThreadInTheOrderTaken) {
   const int64_t many = static_cast<int64_t>(Life::kRowBatch * Life::kRowSlots * 5 + 17);
+  const LifeCurve curve = Curve();
   for (const bool threaded : {false, true}) {
     for (const int64_t cycles : {int64_t{0}, int64_t{1}, static_cast<int64_t>(Life::kRowBatch), many}) {
       SCOPED_TRACE(testing::Message() << "threaded " << threaded << ", cycles " << cycles);
@@ -40,11 +45,19 @@ TEST(RowWriter, SameFileOnEitherThreadInTheOrderTaken) {
       Life::CsvFile csv;
       ASSERT_EQ(Life::OpenCsv(csv, dir.file("loops.csv")), "");
       Life::RowWriter rows;
-      Life::StartRows(rows, csv, threaded);
-      for (int64_t i = 0; i < cycles; ++i) Life::AddRow(rows, NthCycle(i), NthDamage(i));
+      Life::Tally tally;
+      Life::StartRows(rows, csv, curve, tally, threaded);
+      for (int64_t i = 0; i < cycles; ++i) Life::AddRow(rows, NthCycle(i));
       Life::FinishRows(rows);
       ASSERT_EQ(Life::CommitCsv(csv), "");
-      EXPECT_EQ(dir.read("loops.csv"), Expected(cycles));
+      Life::Tally want;
+      EXPECT_EQ(dir.read("loops.csv"), Expected(cycles, want));
+      EXPECT_EQ(tally.closed, want.closed);
+      EXPECT_EQ(Life::DamageSum(tally), Life::DamageSum(want));  // summed in the same order
+      ASSERT_EQ(tally.top.size(), want.top.size());
+      for (size_t i = 0; i < want.top.size(); ++i) {
+        EXPECT_EQ(tally.top[i].loop.closing_entry, want.top[i].loop.closing_entry);
+      }
     }
   }
 }
