@@ -768,7 +768,8 @@ Decimal DecimalOf(const Format& f, Binary b) {
     return b.c < f.tiny ? Search(f.min_q, 10 * b.c, -1) : Search(f.min_q, b.c, 0);
   }
   const int mq = -b.q;
-  if (mq > 0 && mq < f.precision && ((b.c >> mq) << mq) == b.c) return {b.c >> mq, 0};  // an integer
+  if (mq > 0 && mq < f.precision && ((b.c >> mq) << mq) == b.c)
+    return {b.c >> mq, 0};  // an integer
   return Search(b.q, b.c, 0);
 }
 
@@ -799,7 +800,7 @@ constexpr uint64_t kPow10[] = {1,
                                10000000000000000000u};
 
 int DigitCount(uint64_t v) {
-  const int guess = (std::bit_width(v) * 1233) >> 12;  // floor(log10 2^width)
+  const int guess = (static_cast<int>(std::bit_width(v)) * 1233) >> 12;  // floor(log10 2^width)
   return guess + (v >= kPow10[guess] ? 1 : 0);
 }
 

@@ -19,9 +19,12 @@ using testsupport::TempDir;
 // A cycle whose row tells it from every other, with damage on this curve.
 Loop NthCycle(int64_t i) {
   const double strain = static_cast<double>(static_cast<float>(i % 5000) * 1e-6f);
-  return Loop{{i, -strain, -0.5 * static_cast<double>(i % 700)}, {i + 1, strain, 250.0}, i + 2, 1.0};
+  return Loop{
+      {i, -strain, -0.5 * static_cast<double>(i % 700)}, {i + 1, strain, 250.0}, i + 2, 1.0};
 }
-LifeCurve Curve() { return PrepareLifeCurve({206000, 1000, -0.08, 0.5, -0.6}, DamageParameterKind::kSwt); }
+LifeCurve Curve() {
+  return PrepareLifeCurve({206000, 1000, -0.08, 0.5, -0.6}, DamageParameterKind::kSwt);
+}
 
 std::string Expected(int64_t cycles, Life::Tally& tally) {
   const LifeCurve curve = Curve();
@@ -39,7 +42,8 @@ TEST(RowWriter, SameFileAndTallyOnEitherThreadInTheOrderTaken) {
   const int64_t many = static_cast<int64_t>(Life::kRowBatch * Life::kRowSlots * 5 + 17);
   const LifeCurve curve = Curve();
   for (const bool threaded : {false, true}) {
-    for (const int64_t cycles : {int64_t{0}, int64_t{1}, static_cast<int64_t>(Life::kRowBatch), many}) {
+    for (const int64_t cycles :
+         {int64_t{0}, int64_t{1}, static_cast<int64_t>(Life::kRowBatch), many}) {
       SCOPED_TRACE(testing::Message() << "threaded " << threaded << ", cycles " << cycles);
       TempDir dir;
       Life::CsvFile csv;

@@ -113,8 +113,8 @@ TEST(Shortest, RandomPatternsAndRowValues) {
     ASSERT_EQ(Text(f), Library(f)) << std::hex << r;
     const auto a = std::bit_cast<float>(static_cast<uint32_t>(r) & 0x7FFFFFFFu);
     const auto b = std::bit_cast<float>(static_cast<uint32_t>(r >> 32) & 0x7FFFFFFFu);
-    for (const double v : {(double{a} - b) / 2, (double{a} + b) / 2, 1 / d,
-                           static_cast<double>(r >> 11)}) {
+    for (const double v :
+         {(double{a} - b) / 2, (double{a} + b) / 2, 1 / d, static_cast<double>(r >> 11)}) {
       ASSERT_EQ(Text(v), Library(v)) << std::hex << r;
     }
   }
