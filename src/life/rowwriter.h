@@ -23,10 +23,10 @@ struct CountedCycle {
 // Cycles a batch holds, and batches handed over but not yet written: the
 // cycles in flight stay within a few megabytes, however long the path.
 constexpr size_t kRowBatch = 2048;
-constexpr size_t kRowSlots = 4;
+constexpr size_t kRowSlots = 8;
 // From this many batches waiting on, the counting thread assesses and
 // formats its batch itself and leaves the worker the tally and the writing.
-constexpr size_t kRowBacklog = 2;
+constexpr size_t kRowBacklog = kRowSlots;
 
 // A batch of cycles; `assessed` once their damage is known, and their rows
 // in `text` when `text_length` is not 0. The text has room for kRowBatch

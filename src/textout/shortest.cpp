@@ -835,6 +835,19 @@ void PutTwenty(char* out, uint64_t v) {
   PutEight(out + 12, rest % kPow10[8]);
 }
 
+// Writes the n digits of v at out[20 - n..19], in as few groups as they
+// need (a float has at most 9, a double at most 17).
+void PutDigits(char* out, uint64_t v, int n) {
+  if (n <= 8) {
+    PutEight(out + 12, v);
+  } else if (n <= 16) {
+    PutEight(out + 4, v / kPow10[8]);
+    PutEight(out + 12, v % kPow10[8]);
+  } else {
+    PutTwenty(out, v);
+  }
+}
+
 // The digits of a decimal: at most 20, with room behind them for the
 // fixed-size copies below.
 struct Digits {
@@ -915,8 +928,8 @@ char* PutDecimal(char* p, Decimal dec, Binary b) {
     ++dec.exponent;
   }
   Digits d;
-  PutTwenty(d.text, dec.digits);
   d.n = DigitCount(dec.digits);
+  PutDigits(d.text, dec.digits, d.n);
   d.first = d.text + 20 - d.n;
   const int point = dec.exponent + d.n - 1;
   if (FixedLength(d.n, point) <= ScientificLength(d.n, point)) return PutFixed(p, d, point, b);
