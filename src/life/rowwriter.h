@@ -22,7 +22,7 @@ struct CountedCycle {
 
 // Cycles a batch holds, and batches handed over but not yet written: the
 // cycles in flight stay within a few megabytes, however long the path.
-constexpr size_t kRowBatch = 2048;
+constexpr size_t kRowBatch = 1024;
 constexpr size_t kRowSlots = 8;
 // From this many batches waiting on, the counting thread assesses and
 // formats its batch itself and leaves the worker the tally and the writing.
