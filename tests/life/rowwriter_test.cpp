@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "life/report.h"
+#include "runtime/platform/fault.h"
 #include "support/run.h"
 
 namespace {
@@ -63,6 +65,48 @@ TEST(RowWriter, SameFileAndTallyOnEitherThreadInTheOrderTaken) {
         EXPECT_EQ(tally.top[i].loop.closing_entry, want.top[i].loop.closing_entry);
       }
     }
+  }
+}
+
+// A worker that cannot be started leaves the rows to the calling thread; a
+// write that fails on the worker reaches the commit, which removes the
+// temporary.
+TEST(RowWriter, FaultsOfTheWorker) {
+  const LifeCurve curve = Curve();
+  const int64_t cycles = static_cast<int64_t>(Life::kRowBatch * 3 + 5);
+  {
+    TempDir dir;
+    Life::CsvFile csv;
+    ASSERT_EQ(Life::OpenCsv(csv, dir.file("loops.csv")), "");
+    Life::RowWriter rows;
+    Life::Tally tally;
+    Sys::SetFault(1, EAGAIN, Sys::kCallOther);
+    Life::StartRows(rows, csv, curve, tally, true);
+    Sys::SetFault(0, 0);
+    EXPECT_FALSE(rows.threaded);
+    for (int64_t i = 0; i < cycles; ++i) Life::AddRow(rows, NthCycle(i));
+    Life::FinishRows(rows);
+    ASSERT_EQ(Life::CommitCsv(csv), "");
+    Life::Tally want;
+    EXPECT_EQ(dir.read("loops.csv"), Expected(cycles, want));
+  }
+  {
+    TempDir dir;
+    Life::CsvFile csv;
+    ASSERT_EQ(Life::OpenCsv(csv, dir.file("loops.csv")), "");
+    Life::RowWriter rows;
+    Life::Tally tally;
+    Life::StartRows(rows, csv, curve, tally, true);
+    EXPECT_TRUE(rows.threaded);
+    Sys::SetFault(1, ENOSPC, Sys::kCallWrite, true);
+    for (int64_t i = 0; i < cycles * 4; ++i) Life::AddRow(rows, NthCycle(i));
+    Life::FinishRows(rows);
+    const std::string why = Life::CommitCsv(csv);
+    Sys::SetFault(0, 0);
+    EXPECT_EQ(why, dir.file("loops.csv") + ": cannot be written (No space left on device)");
+    EXPECT_FALSE(dir.exists("loops.csv"));
+    EXPECT_FALSE(dir.exists("loops.csv.tmp"));
+    EXPECT_EQ(tally.closed, cycles * 4);
   }
 }
 
