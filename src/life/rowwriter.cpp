@@ -5,6 +5,7 @@
 // tally stays with the worker, so the damage is summed in the table's order.
 #include "life/rowwriter.h"
 
+#include <cstring>
 #include <utility>
 
 #include "runtime/floatctl.h"
@@ -87,7 +88,9 @@ void HandOver(RowWriter& w) {
 }  // namespace
 
 bool RowsMayUseWorker() {
-  return Sys::UsableProcessors() >= 2 && !Sys::EnvSwitch("HYSTERESIS_LIFE_ONE_THREAD");
+  const char* threads = Sys::GetEnv("HYSTERESIS_THREADS");
+  const bool one = threads != nullptr && std::strcmp(threads, "1") == 0;
+  return !one && Sys::UsableProcessors() >= 2;
 }
 
 void StartRows(RowWriter& w, CsvFile& csv, const LifeCurve& curve, Tally& tally, bool threaded) {

@@ -55,7 +55,7 @@ struct RowWriter {
 };
 
 // True when the cycles may go to a worker thread: two usable processors and
-// HYSTERESIS_LIFE_ONE_THREAD not switched on.
+// HYSTERESIS_THREADS not 1 (the variable the program reads too).
 bool RowsMayUseWorker();
 
 // Starts taking cycles: each is assessed on `curve`, counted in `tally` and

@@ -127,7 +127,7 @@ TEST(RowWriter, WholeRunTheSameWithOneThread) {
   const testsupport::RunResult worker =
       testsupport::RunProgram({HYSTERESIS_LIFE_BINARY, "-o", "worker.csv"}, dir.path(), base);
   testsupport::Env one = base;
-  one.emplace_back("HYSTERESIS_LIFE_ONE_THREAD", "yes");
+  one.emplace_back("HYSTERESIS_THREADS", "1");
   const testsupport::RunResult single =
       testsupport::RunProgram({HYSTERESIS_LIFE_BINARY, "-o", "one.csv"}, dir.path(), one);
   ASSERT_EQ(worker.status, 0) << worker.err;
