@@ -99,3 +99,9 @@ std::from_chars_result DecimalToSingle(const char* first, const char* last, floa
   if (const char* end = ShortCut(first, last, value)) return {end, std::errc()};
   return std::from_chars(first, last, *value);
 }
+
+bool PlainDecimalToSingle(const char* text, const char* end, float* value) {
+  if (*text == '+') ++text;  // std::from_chars takes no '+'
+  const std::from_chars_result r = DecimalToSingle(text, end, value);
+  return r.ec == std::errc() && r.ptr == end;
+}

@@ -9,3 +9,9 @@
 // power of ten up to 10^22 is converted by one correctly rounded double
 // operation; everything else goes to std::from_chars.
 std::from_chars_result DecimalToSingle(const char* first, const char* last, float* value);
+
+// The value of a token that ScanNumberToken judged TokenKind::kPlain, in
+// [text, end) with an optional leading '+': as DecimalToSingle gives it.
+// Returns false when the conversion does not take the whole token (a value
+// beyond the range of single precision): the full conversion then decides.
+bool PlainDecimalToSingle(const char* text, const char* end, float* value);

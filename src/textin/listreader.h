@@ -5,59 +5,6 @@
 
 #include "runtime/items.h"
 
-struct UnitBlock;
-
-// Bits of ListScanState::value_flags: what the current value is.
-enum ListValueFlag : uint8_t {
-  kValNull = 1u << 0,
-  kValLogical = 1u << 1,         // begins with T, F, .T or .F (either case)
-  kValIntegerLooking = 1u << 2,  // no decimal point, no exponent letter
-  kValNumeric = 1u << 3,
-  kValComplex = 1u << 4,  // parenthesised; the token is the real part
-  kValQuoted = 1u << 5,
-  kValPlainDecimal =
-      1u << 6,  // [sign] digits [. digits] [E [sign] digits], short enough for the direct route
-};
-
-// Bits of ListScanState::scan_flags.
-enum ListScanFlag : uint8_t {
-  kScanSlash = 1u << 0,
-  kScanDoubleQuote = 1u << 1,
-  kScanRepeatPending = 1u << 2,
-};
-
-// Bits of ListScanState::record_flags.
-enum ListRecordFlag : uint8_t {
-  kRecNew = 1u << 0,        // a record began since the last value (or the statement's first)
-  kRecCommaSeen = 1u << 1,  // the one comma separator after the last value was consumed
-};
-
-// Bits of ListScanState::separator_flags.
-enum ListSeparatorFlag : uint8_t {
-  kSepDecimalPoint = 1u << 0,  // the current numeric token holds a decimal point
-  kSepRecordEnd = 1u << 1,     // a record end after a value acts as a separator
-};
-
-// Size of the work buffer for quoted text; a value holds at most one byte less.
-constexpr int kListWorkSize = 2050;
-
-// Scanner state of one list-directed statement, cleared at its start.
-struct ListScanState {
-  UnitBlock* unit = nullptr;
-  char* work = nullptr;            // kListWorkSize bytes
-  const char* saved_text[2] = {};  // value handed out by a pending repeat; imaginary part
-  int32_t saved_len[2] = {};
-  int32_t repeat_count = 0;  // further elements that receive the current value
-  int32_t pending_error = 0;
-  int32_t token_len = 0;
-  const char* token_text = nullptr;  // in the record buffer, or in `work` for quoted text
-  uint8_t value_flags = 0;
-  uint8_t scan_flags = 0;
-  uint8_t record_flags = 0;
-  uint8_t separator_flags = 0;
-  bool value_seen = false;  // a non-blank character was met in this statement
-};
-
 namespace ListReader {
 
 // Reads the items of `items` (ended by an item of type kTypeEnd) from `unit`.

@@ -1,0 +1,145 @@
+// The fast paths of list-directed input: a REAL(4) element whose plain
+// decimal goes straight to its conversion, and the count over whole records.
+#include "textin/listfast.h"
+
+#include <bit>
+#include <cstring>
+
+#include "textin/decimal.h"
+#include "textin/listassign.h"
+
+namespace ListFast {
+namespace {
+
+#if defined(__SSE2__)
+// The bytes of 64 at p, one bit each: terminators, bytes that are neither
+// blanks nor terminators, and quotes and opening parentheses.
+struct RecordMasks {
+  uint64_t ends, values, special;
+};
+
+inline RecordMasks ClassifyRecords(const char* p, char term) {
+  RecordMasks m{0, 0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const unsigned ends = MatchBytes(b, term);
+    const unsigned blanks =
+        MatchBytes(b, ' ') | MatchBytes(b, '\t') | MatchBytes(b, '\r') | MatchBytes(b, '\n');
+    const unsigned special = MatchBytes(b, '\'') | MatchBytes(b, '"') | MatchBytes(b, '(');
+    m.ends |= uint64_t{ends} << (16 * i);
+    m.values |= uint64_t{~(blanks | ends) & 0xFFFFu} << (16 * i);
+    m.special |= uint64_t{special & ~ends} << (16 * i);
+  }
+  return m;
+}
+
+// Bits i..63 (none for i = 64).
+inline uint64_t BitsFrom(int i) { return i >= 64 ? 0 : ~uint64_t{0} << i; }
+#endif
+
+// An element that takes the value of a pending repeat. Returns 0 or 64.
+int ReadRepeated(ListScanState& st, void* elem) {
+  --st.repeat_count;
+  return ListAssign::Assign(st, kTypeReal4, elem);
+}
+
+}  // namespace
+
+int ReadRealElement(ListScanState& st, void* elem) {
+  // Mostly the last value used up its record and this one starts the next:
+  // the first step of FindValue then goes here without a further call.
+  if (st.unit->pos == st.unit->record_end) {
+    int err = ListValues::NextRecord(st);
+    if (err != 0) return err;
+  }
+  int err = ListValues::FindValue(st);
+  if (err != 0) return err;
+  if (!(st.value_flags & kValNull)) {
+    err = ListValues::ScanAt(st);
+    if (err != 0) return err;
+    float f = 0;
+    if ((st.value_flags & kValPlainDecimal) &&
+        PlainDecimalToSingle(st.token_text, st.token_text + st.token_len, &f)) {
+      ListValues::EndValue(st);
+      std::memcpy(elem, &f, sizeof f);
+      return 0;
+    }
+  }
+  ListValues::EndValue(st);
+  if (st.scan_flags & kScanSlash) return 0;
+  return ListAssign::Assign(st, kTypeReal4, elem);
+}
+
+int ReadRealVector(ListScanState& st, char* elem, int64_t count, int64_t stride) {
+  for (int64_t i = 0; i < count; ++i, elem += stride) {
+    int err = st.repeat_count < 1 ? ReadRealElement(st, elem) : ReadRepeated(st, elem);
+    if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+  }
+  return 0;
+}
+
+bool IsUnstoredNumberItem(const InItem* items) {
+  return items[0].rank == 0 && items[0].base == nullptr &&
+         (items[0].type == kTypeReal4 || items[0].type == kTypeInt32) && items[1].type == kTypeEnd;
+}
+
+int64_t CountValueRecords(UnitBlock* unit) {
+#if defined(__SSE2__)
+  char* const first = unit->readahead;
+  const size_t have = unit->readahead_len;
+  const char* const buffer_end = unit->buffer + unit->capacity;
+  if (first < unit->buffer || first > buffer_end) return 0;
+  const char term = static_cast<char>(unit->terminator);
+  int64_t statements = 0;
+  uint64_t records = 0, pending_records = 0;  // fetched; blank ones not yet taken by a statement
+  size_t consumed = 0;                        // bytes of the statements run
+  size_t last_start = 0, last_end = 0;        // the last record of the last statement
+  size_t record_start = 0;                    // of the record being scanned
+  bool value = false, special = false;        // in that record so far
+  for (size_t off = 0; off < have && buffer_end - (first + off) >= 64; off += 64) {
+    const RecordMasks m = ClassifyRecords(first + off, term);
+    const uint64_t inside = have - off >= 64 ? ~uint64_t{0} : (uint64_t{1} << (have - off)) - 1;
+    uint64_t ends = m.ends & inside;
+    int from = 0;  // first bit of the record being scanned in this block
+    while (ends != 0) {
+      const int t = std::countr_zero(ends);
+      const uint64_t record = BitsFrom(from) & ~BitsFrom(t);
+      value = value || (m.values & record) != 0;
+      special = special || (m.special & record) != 0;
+      if (special) goto done;
+      ++pending_records;
+      if (value) {
+        ++statements;
+        records += pending_records;
+        pending_records = 0;
+        last_start = record_start;
+        last_end = off + static_cast<size_t>(t);
+        consumed = last_end + 1;
+      }
+      record_start = off + static_cast<size_t>(t) + 1;
+      value = false;
+      from = t + 1;
+      ends &= ends - 1;
+    }
+    value = value || (m.values & BitsFrom(from) & inside) != 0;
+    special = special || (m.special & BitsFrom(from) & inside) != 0;
+  }
+done:
+  if (statements == 0) return 0;
+  char* const start = first + last_start;
+  char* end = first + last_end;
+  while (end > start && end[-1] == '\r') --end;
+  unit->record_start = start;
+  unit->record_end = unit->pos = end;
+  unit->readahead = first + consumed;
+  unit->readahead_len = static_cast<uint32_t>(have - consumed);
+  unit->file_position += static_cast<int64_t>(consumed);
+  unit->record_counter += records;
+  return statements;
+#else
+  (void)unit;
+  return 0;
+#endif
+}
+
+}  // namespace ListFast
