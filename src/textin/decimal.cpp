@@ -4,7 +4,9 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -51,6 +53,25 @@ const char* ReadExponent(const char* p, const char* last, int* exponent) {
   return p;
 }
 
+// w x 10^q with the sign by one correctly rounded operation (see ShortCut).
+// Stores the value and returns true, or returns false when it does not
+// decide the value.
+bool Scaled(uint64_t w, int q, bool negative, float* value) {
+  // The sign goes on as a bit: signed and unsigned values alternate
+  // unpredictably, and a branch on it would mostly guess wrong.
+  const uint32_t sign = static_cast<uint32_t>(negative) << 31;
+  if (w == 0) {
+    *value = std::bit_cast<float>(sign);
+    return true;
+  }
+  if (w > kExactLimit || q < -kMaxPower || q > kMaxPower) return false;
+  const double exact = static_cast<double>(w);
+  const double d = q < 0 ? exact / kPow10[-q] : exact * kPow10[q];
+  if ((std::bit_cast<uint64_t>(d) & kDroppedMask) == kDroppedHalf) return false;
+  *value = std::bit_cast<float>(std::bit_cast<uint32_t>(static_cast<float>(d)) | sign);
+  return true;
+}
+
 // The short cut: w x 10^q with an integer w of at most 2^53 and |q| <= 22 is
 // one correctly rounded double product or quotient of two exact doubles.
 // Rounding that double to float gives the float nearest the exact value
@@ -80,17 +101,62 @@ const char* ShortCut(const char* first, const char* last, float* value) {
     if (p == nullptr) return nullptr;
     q += exponent;
   }
-  if (w == 0) {
-    *value = negative ? -0.0f : 0.0f;
-    return p;
+  return Scaled(w, q, negative, value) ? p : nullptr;
+}
+
+// Eight digit characters, the first in the lowest byte, to their value; a
+// byte 0 counts as the digit 0. Pairs, then quadruples, then the eight.
+inline uint64_t EightDigits(uint64_t w) {
+  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+  return ((w & 0x0000FFFF0000FFFFull) * 42949672960001) >> 32;
+}
+
+inline uint64_t Load8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+constexpr std::array<uint64_t, 9> kPow10Int = {1,      10,      100,      1000,     10000,
+                                               100000, 1000000, 10000000, 100000000};
+
+// w followed by the decimal digits [p, q): eight at a time, a last shorter
+// run as the tail of the eight bytes before q when they lie at or after
+// `first` (the bytes before the run then count as zeros), else one by one.
+inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q, const char* first) {
+  for (; q - p >= 8; p += 8) w = w * kPow10Int[8] + EightDigits(Load8(p));
+  const ptrdiff_t n = q - p;
+  if (n == 0) return w;
+  if (q - first >= 8) {
+    const uint64_t tail = Load8(q - 8) & (~uint64_t{0} << (8 * (8 - n)));
+    return w * kPow10Int[static_cast<size_t>(n)] + EightDigits(tail);
   }
-  if (w > kExactLimit || q < -kMaxPower || q > kMaxPower) return nullptr;
-  const double exact = static_cast<double>(w);
-  const double d = q < 0 ? exact / kPow10[-q] : exact * kPow10[q];
-  if ((std::bit_cast<uint64_t>(d) & kDroppedMask) == kDroppedHalf) return nullptr;
-  const float f = static_cast<float>(d);
-  *value = negative ? -f : f;
-  return p;
+  for (; p < q; ++p) w = w * 10 + static_cast<uint64_t>(*p - '0');
+  return w;
+}
+
+// The short cut on a plain token of at most kPlainDecimalMax bytes at
+// `first` ('+' skipped), its digits at the scanner's positions: at most 19
+// of them, so their value fits in 64 bits. Stores the value and returns true,
+// or returns false when it does not decide the value.
+bool PlainShortCut(const char* first, const NumberToken& token, float* value) {
+  const bool negative = *first == '-';
+  const char* const digits = first + negative;
+  const char* const letter = token.exponent != nullptr ? token.exponent : token.end;
+  const char* const point = token.point != nullptr ? token.point : letter;
+  uint64_t w = AppendDigits(0, digits, point, first);
+  int q = 0;
+  if (point != letter) {
+    w = AppendDigits(w, point + 1, letter, first);
+    q = -static_cast<int>(letter - point - 1);
+  }
+  if (letter != token.end) {
+    int exponent = 0;
+    if (ReadExponent(letter + 1, token.end, &exponent) != token.end) return false;
+    q += exponent;
+  }
+  return Scaled(w, q, negative, value);
 }
 
 }  // namespace
@@ -100,8 +166,9 @@ std::from_chars_result DecimalToSingle(const char* first, const char* last, floa
   return std::from_chars(first, last, *value);
 }
 
-bool PlainDecimalToSingle(const char* text, const char* end, float* value) {
+bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value) {
   if (*text == '+') ++text;  // std::from_chars takes no '+'
-  const std::from_chars_result r = DecimalToSingle(text, end, value);
-  return r.ec == std::errc() && r.ptr == end;
+  if (token.kind == TokenKind::kPlain && PlainShortCut(text, token, value)) return true;
+  const std::from_chars_result r = DecimalToSingle(text, token.end, value);
+  return r.ec == std::errc() && r.ptr == token.end;
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <charconv>
 
+#include "textin/numbertoken.h"
+
 // The same result as std::from_chars(first, last, *value) in the general
 // format (pointer, error code and value, bit for bit). A plain decimal of at
 // most 19 digits whose value needs at most 53 bits times or divided by a
@@ -10,8 +12,10 @@
 // operation; everything else goes to std::from_chars.
 std::from_chars_result DecimalToSingle(const char* first, const char* last, float* value);
 
-// The value of a token that ScanNumberToken judged TokenKind::kPlain, in
-// [text, end) with an optional leading '+': as DecimalToSingle gives it.
-// Returns false when the conversion does not take the whole token (a value
-// beyond the range of single precision): the full conversion then decides.
-bool PlainDecimalToSingle(const char* text, const char* end, float* value);
+// The value of the token at `text` that ScanNumberToken judged
+// TokenKind::kPlain (an optional leading '+' included), bit for bit as
+// DecimalToSingle gives it. The common short token is read eight digits at
+// a time from the scanner's point and exponent positions. Returns false when
+// the conversion does not take the whole token (a value beyond the range of
+// single precision): the full conversion then decides.
+bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value);

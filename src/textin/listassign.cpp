@@ -23,8 +23,14 @@ int32_t TruncateToInt32(double d) {
 // A REAL(4) element. Returns 0 or 64.
 int AssignReal(const ListScanState& st, void* elem) {
   float f = 0;
+  // The token's verdict again, from its text (which may have moved to the
+  // work buffer since it was scanned): the same, as the scanner sees the
+  // same bytes.
   if ((st.value_flags & kValPlainDecimal) &&
-      PlainDecimalToSingle(st.token_text, st.token_text + st.token_len, &f)) {
+      PlainTokenToSingle(st.token_text,
+                         ScanNumberToken(st.token_text, st.token_text + st.token_len,
+                                         st.token_text + st.token_len),
+                         &f)) {
     std::memcpy(elem, &f, sizeof f);
     return 0;
   }

@@ -55,11 +55,15 @@ int ReadRealElement(ListScanState& st, void* elem) {
   int err = ListValues::FindValue(st);
   if (err != 0) return err;
   if (!(st.value_flags & kValNull)) {
-    err = ListValues::ScanAt(st);
+    // A value that starts with a digit or a sign is a number token whose
+    // verdict goes on to the conversion; anything else is classified.
+    NumberToken token{nullptr, nullptr, nullptr, TokenKind::kBad};
+    const CharClass lead = ClassOf(*st.unit->pos);
+    err = lead == kClsDigit || lead == kClsSign ? ListValues::ScanNumericToken(st, true, &token)
+                                                : ListValues::ScanValue(st, true);
     if (err != 0) return err;
     float f = 0;
-    if ((st.value_flags & kValPlainDecimal) &&
-        PlainDecimalToSingle(st.token_text, st.token_text + st.token_len, &f)) {
+    if (token.kind == TokenKind::kPlain && PlainTokenToSingle(st.token_text, token, &f)) {
       ListValues::EndValue(st);
       std::memcpy(elem, &f, sizeof f);
       return 0;

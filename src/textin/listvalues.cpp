@@ -186,14 +186,6 @@ int ScanQuoted(ListScanState& st) {
 
 }  // namespace
 
-char PrevNonBlank(const char* start, const char* p) {
-  while (p > start) {
-    --p;
-    if (!IsBlank(*p)) return *p;
-  }
-  return 0;
-}
-
 int SkipToValue(ListScanState& st) {
   UnitBlock* u = st.unit;
   for (;;) {

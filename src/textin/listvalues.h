@@ -61,7 +61,13 @@ namespace ListValues {
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The last non-blank byte before `p` in the record, or 0 when there is none.
-char PrevNonBlank(const char* start, const char* p);
+inline char PrevNonBlank(const char* start, const char* p) {
+  while (p > start) {
+    --p;
+    if (!IsBlank(*p)) return *p;
+  }
+  return 0;
+}
 
 // Skips blanks and record ends up to the next non-blank byte, applying the
 // record-end separator rules. Returns 0 or the fetch error (24 at end of file).
@@ -120,20 +126,27 @@ inline void SetNumericToken(ListScanState& st, const NumberToken& token) {
   UnitBlock* u = st.unit;
   st.token_text = u->pos;
   st.token_len = static_cast<int32_t>(token.end - u->pos);
-  st.value_flags = kValNumeric | (!token.point && !token.exponent ? kValIntegerLooking : 0) |
+  st.value_flags = kValNumeric |
+                   (token.point == nullptr && token.exponent == nullptr ? kValIntegerLooking : 0) |
                    (token.kind == TokenKind::kPlain ? kValPlainDecimal : 0);
   u->pos += token.end - u->pos;
 }
 
 // Collects the numeric token at the current position as the scanner finds
-// it. Returns 0 (the token set in place) or an error number.
-inline int ScanNumeric(ListScanState& st, bool allow_repeat) {
+// it, the verdict in *token. Returns 0 (the token set in place) or an error
+// number.
+inline int ScanNumericToken(ListScanState& st, bool allow_repeat, NumberToken* token) {
   UnitBlock* u = st.unit;
-  const NumberToken token =
-      ScanNumberToken(u->pos, u->record_end, ReadLimit(u, u->pos, u->record_end));
-  if (token.kind > TokenKind::kGeneral) return ScanUnusualToken(st, token, allow_repeat);
-  SetNumericToken(st, token);
+  ScanNumberToken(u->pos, u->record_end, ReadLimit(u, u->pos, u->record_end), token);
+  if (token->kind > TokenKind::kGeneral) return ScanUnusualToken(st, *token, allow_repeat);
+  SetNumericToken(st, *token);
   return 0;
+}
+
+// ScanNumericToken without the verdict.
+inline int ScanNumeric(ListScanState& st, bool allow_repeat) {
+  NumberToken token;
+  return ScanNumericToken(st, allow_repeat, &token);
 }
 
 // Collects the value (or slash) at the current non-blank position.

@@ -41,7 +41,7 @@ inline const char* SkipDigits(const char* p, const char* end, const char* limit)
 // digit, ended by a value end, of any length. Sets *token and returns true;
 // returns false for any other shape. Needs p < end.
 bool PlainToken(const char* p, const char* end, const char* limit, NumberToken* token) {
-  bool point = false, exponent = false;
+  const char *point = nullptr, *exponent = nullptr;
   // Signed and unsigned values alternate unpredictably: no branch on the sign.
   const char* const start = p;
   p += ClassOf(*p) == kClsSign;
@@ -49,14 +49,14 @@ bool PlainToken(const char* p, const char* end, const char* limit, NumberToken* 
   p = SkipDigits(p, end, limit);
   bool any_digit = p != digits;
   if (p < end && *p == '.') {
-    point = true;
+    point = p;
     digits = ++p;
     p = SkipDigits(p, end, limit);
     any_digit |= p != digits;
   }
   if (!any_digit) return false;
   if (p < end && (*p | 0x20) == 'e') {
-    exponent = true;
+    exponent = p;
     ++p;
     if (p < end && ClassOf(*p) == kClsSign) ++p;
     digits = p;
@@ -65,7 +65,7 @@ bool PlainToken(const char* p, const char* end, const char* limit, NumberToken* 
   }
   if (p < end && ClassOf(*p) != kClsEnd) return false;
   const TokenKind kind = p - start <= kPlainDecimalMax ? TokenKind::kPlain : TokenKind::kGeneral;
-  *token = {p, kind, point, exponent};
+  *token = {p, point, exponent, kind};
   return true;
 }
 
@@ -73,10 +73,10 @@ bool PlainToken(const char* p, const char* end, const char* limit, NumberToken* 
 // spellings, any exponent letter, a sign-only exponent. The first fault in
 // the token decides: a bad byte or order gives kBad, a '*' before it kRepeat.
 NumberToken GeneralToken(const char* start, const char* end) {
-  const NumberToken bad{start, TokenKind::kBad, false, false};
+  const NumberToken bad{start, nullptr, nullptr, TokenKind::kBad};
   const char* p = start;
   bool expecting_digit = true, last_sign = false, special = false;
-  bool point = false, exponent = false;
+  const char *point = nullptr, *exponent = nullptr;
   while (p < end && !special) {
     const CharClass cls = ClassOf(*p);
     if (cls == kClsEnd) break;
@@ -87,26 +87,26 @@ NumberToken GeneralToken(const char* start, const char* end) {
         expecting_digit = true;
         break;
       case kClsDot:
-        if (point) return bad;
-        point = true;
+        if (point != nullptr) return bad;
+        point = p;
         break;
       case kClsExponent:
-        if (exponent || expecting_digit) return bad;
-        exponent = true;
+        if (exponent != nullptr || expecting_digit) return bad;
+        exponent = p;
         break;
       case kClsSpecial:
         if (!(p == start || (p == start + 1 && ClassOf(*start) == kClsSign))) return bad;
         special = true;
         p = WordEnd(p, end);
         continue;
-      case kClsStar: return {p, TokenKind::kRepeat, point, exponent};
+      case kClsStar: return {p, point, exponent, TokenKind::kRepeat};
       default: return bad;
     }
     last_sign = cls == kClsSign;
     ++p;
   }
   if (expecting_digit && !special) return bad;
-  return {p, TokenKind::kGeneral, point, exponent};
+  return {p, point, exponent, TokenKind::kGeneral};
 }
 
 }  // namespace

@@ -21,12 +21,12 @@ enum class TokenKind : uint8_t {
   kBad,      // no number (a list syntax error)
 };
 
-// The scanner's verdict on one token.
+// The scanner's verdict on one token. For kBad only `kind` counts.
 struct NumberToken {
-  const char* end;  // after the token (kPlain, kGeneral), the '*' (kRepeat), unset (kBad)
+  const char* end;       // after the token (kPlain, kGeneral), the '*' (kRepeat)
+  const char* point;     // the decimal point in the token, or null
+  const char* exponent;  // the exponent letter in the token, or null
   TokenKind kind;
-  bool point;     // a decimal point stands in the token
-  bool exponent;  // an exponent letter stands in the token
 };
 
 // Character classes of a numeric token.
@@ -101,17 +101,30 @@ inline bool PlainTokenInBlock(const char* p, const char* end, NumberToken* token
                      (point & ~significand) == 0 && (d & significand) != 0 &&
                      (e == 0 || (d & ~significand) != 0);  // exponent digits after the letter
   if (!plain) return false;
-  *token = {p + len, TokenKind::kPlain, point != 0, e != 0};
+  // Field by field: a copy of the whole, built in a vector register from
+  // these parts, would wait for them to reach memory.
+  token->end = p + len;
+  token->point = point != 0 ? p + std::countr_zero(point) : nullptr;
+  token->exponent = e != 0 ? p + std::countr_zero(e) : nullptr;
+  token->kind = TokenKind::kPlain;
   return true;
 }
 #endif
 
-// The token that starts at `start`: see ScanNumberTokenSlow. The common short
-// plain decimal is decided in one block when 16 bytes may be read.
-inline NumberToken ScanNumberToken(const char* start, const char* end, const char* limit) {
+// The token that starts at `start`, into *token: see ScanNumberTokenSlow.
+// The common short plain decimal is decided in one block when 16 bytes may
+// be read.
+inline void ScanNumberToken(const char* start, const char* end, const char* limit,
+                            NumberToken* token) {
 #if defined(__SSE2__)
-  NumberToken token;
-  if (limit - start >= 16 && PlainTokenInBlock(start, end, &token)) return token;
+  if (limit - start >= 16 && PlainTokenInBlock(start, end, token)) return;
 #endif
-  return ScanNumberTokenSlow(start, end, limit);
+  *token = ScanNumberTokenSlow(start, end, limit);
+}
+
+// The same, returned.
+inline NumberToken ScanNumberToken(const char* start, const char* end, const char* limit) {
+  NumberToken token;
+  ScanNumberToken(start, end, limit, &token);
+  return token;
 }

@@ -1,6 +1,7 @@
 // Fuzz target: the number conversions on arbitrary text, cross-checked with
-// std::from_chars where both accept a plain decimal number, and the list
-// reader's plain decimal short cut against std::from_chars on any text.
+// std::from_chars where both accept a plain decimal number, the list
+// reader's plain decimal short cut against std::from_chars on any text, and
+// the number token scanner's two routes against each other.
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "textin/decimal.h"
 #include "textin/number.h"
+#include "textin/numbertoken.h"
 
 namespace {
 
@@ -39,6 +41,29 @@ bool PlainDecimal(const char* p, size_t n) {
   return i == n;
 }
 
+// The scanner decides a token alike byte by byte (nothing readable past the
+// text) and in blocks (readable bytes after it), and a token it calls plain
+// gets from the plain-decimal conversion the full conversion's value.
+void CheckTokenScanner(const char* p, size_t n) {
+  if (n == 0) return;
+  const NumberToken exact = ScanNumberToken(p, p + n, p + n);
+  std::vector<char> padded(p, p + n);
+  padded.resize(n + 32, '7');
+  const NumberToken block =
+      ScanNumberToken(padded.data(), padded.data() + n, padded.data() + n + 32);
+  if (exact.kind != block.kind) std::abort();
+  if (exact.kind == TokenKind::kBad) return;
+  if (exact.end - p != block.end - padded.data() || exact.point != block.point ||
+      exact.exponent != block.exponent)
+    std::abort();
+  if (exact.kind != TokenKind::kPlain) return;
+  float fast = 0, full = 0;
+  if (!PlainDecimalToSingle(p, exact.end, &fast)) return;
+  if (TextToSingle(p, exact.end - p, 0, 0, kListRealOptions, &full) != kRealOk ||
+      std::memcmp(&fast, &full, 4) != 0)
+    std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -63,6 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::from_chars_result rm = DecimalToSingle(p, p + size, &mine);
   const std::from_chars_result rl = std::from_chars(p, p + size, lib);
   if (rm.ptr != rl.ptr || rm.ec != rl.ec || std::memcmp(&mine, &lib, 4) != 0) std::abort();
+
+  CheckTokenScanner(p, size);
 
   if (PlainDecimal(p, size)) {
     float ref = 0;

@@ -1,4 +1,5 @@
-// Tests of the plain decimal short cut: the same pointer, error and bits as
+// Tests of the plain decimal short cut, and of the conversion of a token the
+// number scanner calls plain: the same pointer, error and bits as
 // std::from_chars on token shapes, range edges, and on generated halfway
 // points between floats and the decimals closest to them.
 #include "textin/decimal.h"
@@ -30,6 +31,16 @@ void ExpectSameAsLibrary(const std::string& text) {
   EXPECT_EQ(g.ptr - first, w.ptr - first);
   EXPECT_EQ(static_cast<int>(g.ec), static_cast<int>(w.ec));
   EXPECT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(want));
+  // A whole text that the number scanner calls plain: the conversion from
+  // its verdict takes it exactly when the library does, with the same bits.
+  const NumberToken token = ScanNumberToken(first, last, last);
+  if (token.kind != TokenKind::kPlain || token.end != last || text[0] == '+') return;
+  float from_token = 7.0f;
+  const bool whole = w.ec == std::errc() && w.ptr == last;
+  EXPECT_EQ(PlainTokenToSingle(first, token, &from_token), whole);
+  if (whole) {
+    EXPECT_EQ(std::bit_cast<uint32_t>(from_token), std::bit_cast<uint32_t>(want));
+  }
 }
 
 TEST(DecimalToSingle, ShapesAndRangeEdgesMatchLibrary) {
