@@ -57,18 +57,19 @@ const char* ReadExponent(const char* p, const char* last, int* exponent) {
 // Stores the value and returns true, or returns false when it does not
 // decide the value.
 bool Scaled(uint64_t w, int q, bool negative, float* value) {
-  // The sign goes on as a bit: signed and unsigned values alternate
-  // unpredictably, and a branch on it would mostly guess wrong.
-  const uint32_t sign = static_cast<uint32_t>(negative) << 31;
   if (w == 0) {
-    *value = std::bit_cast<float>(sign);
+    *value = negative ? -0.0f : 0.0f;
     return true;
   }
   if (w > kExactLimit || q < -kMaxPower || q > kMaxPower) return false;
-  const double exact = static_cast<double>(w);
+  // The sign goes on the integer by arithmetic: signed and unsigned values
+  // alternate unpredictably, and a branch on it would often guess wrong.
+  // Both roundings are symmetric, so the sign may go on first.
+  const int64_t minus = static_cast<int64_t>(negative);
+  const double exact = static_cast<double>((static_cast<int64_t>(w) ^ -minus) + minus);
   const double d = q < 0 ? exact / kPow10[-q] : exact * kPow10[q];
   if ((std::bit_cast<uint64_t>(d) & kDroppedMask) == kDroppedHalf) return false;
-  *value = std::bit_cast<float>(std::bit_cast<uint32_t>(static_cast<float>(d)) | sign);
+  *value = static_cast<float>(d);
   return true;
 }
 

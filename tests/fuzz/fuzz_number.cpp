@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,9 @@ bool PlainDecimal(const char* p, size_t n) {
   return i == n;
 }
 
+// Where `at` stands from `base`; -1 for none.
+ptrdiff_t Offset(const char* at, const char* base) { return at == nullptr ? -1 : at - base; }
+
 // The scanner decides a token alike byte by byte (nothing readable past the
 // text) and in blocks (readable bytes after it), and a token it calls plain
 // gets from the plain-decimal conversion the full conversion's value.
@@ -53,12 +57,13 @@ void CheckTokenScanner(const char* p, size_t n) {
       ScanNumberToken(padded.data(), padded.data() + n, padded.data() + n + 32);
   if (exact.kind != block.kind) std::abort();
   if (exact.kind == TokenKind::kBad) return;
-  if (exact.end - p != block.end - padded.data() || exact.point != block.point ||
-      exact.exponent != block.exponent)
+  if (Offset(exact.end, p) != Offset(block.end, padded.data()) ||
+      Offset(exact.point, p) != Offset(block.point, padded.data()) ||
+      Offset(exact.exponent, p) != Offset(block.exponent, padded.data()))
     std::abort();
   if (exact.kind != TokenKind::kPlain) return;
   float fast = 0, full = 0;
-  if (!PlainDecimalToSingle(p, exact.end, &fast)) return;
+  if (!PlainTokenToSingle(p, exact, &fast)) return;
   if (TextToSingle(p, exact.end - p, 0, 0, kListRealOptions, &full) != kRealOk ||
       std::memcmp(&fast, &full, 4) != 0)
     std::abort();
