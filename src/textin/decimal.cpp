@@ -137,26 +137,36 @@ inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q, const cha
   return w;
 }
 
+// Adds to *q the exponent [sign] digits in [p, end) of a plain token.
+// Returns false when it has more than kMaxExponentDigits significant digits.
+inline bool AddExponent(const char* p, const char* end, int* q) {
+  const int minus = *p == '-';
+  p += minus | (*p == '+');
+  while (end - p > kMaxExponentDigits && *p == '0') ++p;
+  if (end - p > kMaxExponentDigits) return false;
+  int exponent = 0;
+  for (; p < end; ++p) exponent = exponent * 10 + (*p - '0');
+  *q += (exponent ^ -minus) + minus;  // the sign without a branch
+  return true;
+}
+
 // The short cut on a plain token of at most kPlainDecimalMax bytes at
 // `first` ('+' skipped), its digits at the scanner's positions: at most 19
 // of them, so their value fits in 64 bits. Stores the value and returns true,
 // or returns false when it does not decide the value.
-bool PlainShortCut(const char* first, const NumberToken& token, float* value) {
+bool PlainShortCut(const char* first, const char* point_at, const char* exponent_at,
+                   const char* end, float* value) {
   const bool negative = *first == '-';
   const char* const digits = first + negative;
-  const char* const letter = token.exponent != nullptr ? token.exponent : token.end;
-  const char* const point = token.point != nullptr ? token.point : letter;
+  const char* const letter = exponent_at != nullptr ? exponent_at : end;
+  const char* const point = point_at != nullptr ? point_at : letter;
   uint64_t w = AppendDigits(0, digits, point, first);
   int q = 0;
   if (point != letter) {
     w = AppendDigits(w, point + 1, letter, first);
     q = -static_cast<int>(letter - point - 1);
   }
-  if (letter != token.end) {
-    int exponent = 0;
-    if (ReadExponent(letter + 1, token.end, &exponent) != token.end) return false;
-    q += exponent;
-  }
+  if (letter != end && !AddExponent(letter + 1, end, &q)) return false;
   return Scaled(w, q, negative, value);
 }
 
@@ -167,9 +177,10 @@ std::from_chars_result DecimalToSingle(const char* first, const char* last, floa
   return std::from_chars(first, last, *value);
 }
 
-bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value) {
+bool PlainDigitsToSingle(const char* text, const char* point, const char* exponent, const char* end,
+                         float* value) {
   if (*text == '+') ++text;  // std::from_chars takes no '+'
-  if (token.kind == TokenKind::kPlain && PlainShortCut(text, token, value)) return true;
-  const std::from_chars_result r = DecimalToSingle(text, token.end, value);
-  return r.ec == std::errc() && r.ptr == token.end;
+  if (PlainShortCut(text, point, exponent, end, value)) return true;
+  const std::from_chars_result r = DecimalToSingle(text, end, value);
+  return r.ec == std::errc() && r.ptr == end;
 }

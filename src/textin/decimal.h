@@ -12,10 +12,20 @@
 // operation; everything else goes to std::from_chars.
 std::from_chars_result DecimalToSingle(const char* first, const char* last, float* value);
 
+// The value of the plain token at `text` ([sign] digits [. digits] [E|e
+// [sign] digits], at most kPlainDecimalMax bytes) whose decimal point,
+// exponent letter (either may be null) and end the scanner found, bit for
+// bit as DecimalToSingle gives it. The digits are read eight at a time
+// between those positions. Returns false when the conversion does not take
+// the whole token (a value beyond the range of single precision).
+bool PlainDigitsToSingle(const char* text, const char* point, const char* exponent, const char* end,
+                         float* value);
+
 // The value of the token at `text` that ScanNumberToken judged
-// TokenKind::kPlain (an optional leading '+' included), bit for bit as
-// DecimalToSingle gives it. The common short token is read eight digits at
-// a time from the scanner's point and exponent positions. Returns false when
-// the conversion does not take the whole token (a value beyond the range of
-// single precision): the full conversion then decides.
-bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value);
+// TokenKind::kPlain (an optional leading '+' included), by
+// PlainDigitsToSingle; false for any other verdict. The verdict's parts go
+// on in registers.
+inline bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value) {
+  return token.kind == TokenKind::kPlain &&
+         PlainDigitsToSingle(text, token.point, token.exponent, token.end, value);
+}

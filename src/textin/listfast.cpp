@@ -96,10 +96,9 @@ int64_t CountValueRecords(UnitBlock* unit) {
   const char term = static_cast<char>(unit->terminator);
   int64_t statements = 0;
   uint64_t records = 0, pending_records = 0;  // fetched; blank ones not yet taken by a statement
-  size_t consumed = 0;                        // bytes of the statements run
   size_t last_start = 0, last_end = 0;        // the last record of the last statement
   size_t record_start = 0;                    // of the record being scanned
-  bool value = false, special = false;        // in that record so far
+  bool value = false;                         // in that record so far
   for (size_t off = 0; off < have && buffer_end - (first + off) >= 64; off += 64) {
     const RecordMasks m = ClassifyRecords(first + off, term);
     const uint64_t inside = have - off >= 64 ? ~uint64_t{0} : (uint64_t{1} << (have - off)) - 1;
@@ -109,8 +108,7 @@ int64_t CountValueRecords(UnitBlock* unit) {
       const int t = std::countr_zero(ends);
       const uint64_t record = BitsFrom(from) & ~BitsFrom(t);
       value = value || (m.values & record) != 0;
-      special = special || (m.special & record) != 0;
-      if (special) goto done;
+      if ((m.special & record) != 0) goto done;
       ++pending_records;
       if (value) {
         ++statements;
@@ -118,7 +116,6 @@ int64_t CountValueRecords(UnitBlock* unit) {
         pending_records = 0;
         last_start = record_start;
         last_end = off + static_cast<size_t>(t);
-        consumed = last_end + 1;
       }
       record_start = off + static_cast<size_t>(t) + 1;
       value = false;
@@ -126,10 +123,13 @@ int64_t CountValueRecords(UnitBlock* unit) {
       ends &= ends - 1;
     }
     value = value || (m.values & BitsFrom(from) & inside) != 0;
-    special = special || (m.special & BitsFrom(from) & inside) != 0;
+    // A record that holds a quote or a parenthesis ends the run: it can
+    // complete no further statement, wherever it ends.
+    if ((m.special & BitsFrom(from) & inside) != 0) goto done;
   }
 done:
   if (statements == 0) return 0;
+  const size_t consumed = last_end + 1;  // bytes of the statements run
   char* const start = first + last_start;
   char* end = first + last_end;
   while (end > start && end[-1] == '\r') --end;
