@@ -1,12 +1,10 @@
-// Plain decimal text to single precision: a short cut by one exact double
-// operation for short tokens, std::from_chars for everything else.
+// Plain decimal text to single precision: a short cut by one correctly
+// rounded operation for short tokens, std::from_chars for everything else.
 #include "textin/decimal.h"
 
 #include <array>
 #include <bit>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -26,6 +24,13 @@ constexpr std::array<double, kMaxPower + 1> MakePowers() {
   return p;
 }
 constexpr std::array<double, kMaxPower + 1> kPow10 = MakePowers();
+
+// The same in single precision: 10^10 = 2^10 x 5^10 with 5^10 < 2^24 is the
+// largest power of ten a float holds exactly; integers below 2^24 are exact.
+constexpr int kMaxSinglePower = 10;
+constexpr uint64_t kExactSingleLimit = uint64_t{1} << 24;
+constexpr std::array<float, kMaxSinglePower + 1> kPow10Single = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
@@ -56,17 +61,25 @@ const char* ReadExponent(const char* p, const char* last, int* exponent) {
 // w x 10^q with the sign by one correctly rounded operation (see ShortCut).
 // Stores the value and returns true, or returns false when it does not
 // decide the value.
-bool Scaled(uint64_t w, int q, bool negative, float* value) {
+[[gnu::always_inline]] inline bool Scaled(uint64_t w, int q, bool negative, float* value) {
   if (w == 0) {
     *value = negative ? -0.0f : 0.0f;
     return true;
   }
-  if (w > kExactLimit || q < -kMaxPower || q > kMaxPower) return false;
   // The sign goes on the integer by arithmetic: signed and unsigned values
   // alternate unpredictably, and a branch on it would often guess wrong.
-  // Both roundings are symmetric, so the sign may go on first.
+  // Every rounding here is symmetric, so the sign may go on first.
   const int64_t minus = static_cast<int64_t>(negative);
-  const double exact = static_cast<double>((static_cast<int64_t>(w) ^ -minus) + minus);
+  const int64_t signed_w = (static_cast<int64_t>(w) ^ -minus) + minus;
+  if (w < kExactSingleLimit && q >= -kMaxSinglePower && q <= kMaxSinglePower) {
+    // Both operands are exact floats: one correctly rounded float operation,
+    // with a normal result (at least 10^-10).
+    const float exact = static_cast<float>(signed_w);
+    *value = q < 0 ? exact / kPow10Single[-q] : exact * kPow10Single[q];
+    return true;
+  }
+  if (w > kExactLimit || q < -kMaxPower || q > kMaxPower) return false;
+  const double exact = static_cast<double>(signed_w);
   const double d = q < 0 ? exact / kPow10[-q] : exact * kPow10[q];
   if ((std::bit_cast<uint64_t>(d) & kDroppedMask) == kDroppedHalf) return false;
   *value = static_cast<float>(d);
@@ -80,7 +93,9 @@ bool Scaled(uint64_t w, int q, bool negative, float* value) {
 // halfway point is itself a double, so the exact value and its double lie
 // on the same side of it, or the double is on it. That one case goes to
 // std::from_chars. The result lies between 10^-22 and 2^53 x 10^22, a normal
-// float, so flush-to-zero cannot touch it. Stores the value and returns the
+// float, so flush-to-zero cannot touch it. When w and 10^|q| are exact floats
+// one float operation gives the nearest float directly (see Scaled).
+// Stores the value and returns the
 // end of the token, or returns null when it does not decide the value.
 const char* ShortCut(const char* first, const char* last, float* value) {
   const char* p = first;
@@ -105,34 +120,8 @@ const char* ShortCut(const char* first, const char* last, float* value) {
   return Scaled(w, q, negative, value) ? p : nullptr;
 }
 
-// Eight digit characters, the first in the lowest byte, to their value; a
-// byte 0 counts as the digit 0. Pairs, then quadruples, then the eight.
-inline uint64_t EightDigits(uint64_t w) {
-  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
-  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
-  return ((w & 0x0000FFFF0000FFFFull) * 42949672960001) >> 32;
-}
-
-inline uint64_t Load8(const char* p) {
-  uint64_t w;
-  std::memcpy(&w, p, sizeof w);
-  return w;
-}
-
-constexpr std::array<uint64_t, 9> kPow10Int = {1,      10,      100,      1000,     10000,
-                                               100000, 1000000, 10000000, 100000000};
-
-// w followed by the decimal digits [p, q): eight at a time, a last shorter
-// run as the tail of the eight bytes before q when they lie at or after
-// `first` (the bytes before the run then count as zeros), else one by one.
-inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q, const char* first) {
-  for (; q - p >= 8; p += 8) w = w * kPow10Int[8] + EightDigits(Load8(p));
-  const ptrdiff_t n = q - p;
-  if (n == 0) return w;
-  if (q - first >= 8) {
-    const uint64_t tail = Load8(q - 8) & (~uint64_t{0} << (8 * (8 - n)));
-    return w * kPow10Int[static_cast<size_t>(n)] + EightDigits(tail);
-  }
+// w followed by the decimal digits [p, q).
+inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q) {
   for (; p < q; ++p) w = w * 10 + static_cast<uint64_t>(*p - '0');
   return w;
 }
@@ -160,10 +149,10 @@ bool PlainShortCut(const char* first, const char* point_at, const char* exponent
   const char* const digits = first + negative;
   const char* const letter = exponent_at != nullptr ? exponent_at : end;
   const char* const point = point_at != nullptr ? point_at : letter;
-  uint64_t w = AppendDigits(0, digits, point, first);
+  uint64_t w = AppendDigits(0, digits, point);
   int q = 0;
   if (point != letter) {
-    w = AppendDigits(w, point + 1, letter, first);
+    w = AppendDigits(w, point + 1, letter);
     q = -static_cast<int>(letter - point - 1);
   }
   if (letter != end && !AddExponent(letter + 1, end, &q)) return false;
