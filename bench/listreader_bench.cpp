@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -28,7 +29,9 @@ struct HistoryFile {
   std::string path;
   int unit = 0;
 
-  HistoryFile() {
+  // Values as "-0.012345" (fixed) or "-1.234568E-02" (exponent), on unit
+  // `unit_number`.
+  explicit HistoryFile(bool exponent = false, int unit_number = 2) {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/hys-bench-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     dir = pattern;
@@ -38,8 +41,13 @@ struct HistoryFile {
     std::string text;
     char buf[32];
     for (int i = 0; i < kRecords; ++i) {
-      auto end = std::to_chars(buf, buf + sizeof buf, strain(rng), std::chars_format::fixed, 6).ptr;
-      text.append(buf, end);
+      const float value = strain(rng);
+      if (exponent) {
+        text.append(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, "%.6E", value)));
+      } else {
+        text.append(buf,
+                    std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6).ptr);
+      }
       text += '\n';
     }
     int fd = -1;
@@ -47,7 +55,7 @@ struct HistoryFile {
     if (Sys::Open(path.c_str(), Sys::kOpenWrite | Sys::kOpenCreate | Sys::kOpenTruncate, &fd) ||
         Sys::WriteAll(fd, text.data(), text.size(), 0, &written) || Sys::Close(fd))
       std::abort();
-    unit = 2;
+    unit = unit_number;
     if (ConnectNamedFile(unit, kErrStatusWanted, path.c_str(), static_cast<int32_t>(path.size())) !=
         0)
       std::abort();
@@ -60,6 +68,12 @@ struct HistoryFile {
 
 HistoryFile& History() {
   static HistoryFile file;
+  return file;
+}
+
+// The same history written with exponents, as the workload generator writes it.
+HistoryFile& ExponentHistory() {
+  static HistoryFile file(true, 3);
   return file;
 }
 
@@ -131,6 +145,18 @@ void BM_ArrayRead(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kRecords);
 }
 BENCHMARK(BM_ArrayRead)->Unit(benchmark::kMillisecond);
+
+void BM_ArrayReadExponent(benchmark::State& state) {
+  HistoryFile& file = ExponentHistory();
+  std::vector<float> def(kRecords);
+  for (auto _ : state) {
+    RewindUnit(file.unit, 0);
+    ReadAll(file.unit, &def);
+    benchmark::DoNotOptimize(def.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_ArrayReadExponent)->Unit(benchmark::kMillisecond);
 
 // The reference: read the file in 8 KiB blocks and parse every value with
 // std::from_chars, keeping the values.

@@ -12,10 +12,8 @@ constexpr int kMaxDigits = 19;         // below 2^64 in any case
 constexpr int kMaxPower = 22;          // 10^22 is the largest exact double power of ten
 constexpr int kMaxExponentDigits = 4;  // significant exponent digits kept by the short cut
 constexpr uint64_t kExactLimit = uint64_t{1} << 53;
-// Low 29 bits of a double (the bits a float of normal range drops) on a halfway
-// point.
-constexpr uint64_t kDroppedMask = (uint64_t{1} << 29) - 1;
-constexpr uint64_t kDroppedHalf = uint64_t{1} << 28;
+using DecimalInline::kDroppedHalf;
+using DecimalInline::kDroppedMask;
 
 constexpr std::array<double, kMaxPower + 1> MakePowers() {
   std::array<double, kMaxPower + 1> p{};
@@ -25,12 +23,10 @@ constexpr std::array<double, kMaxPower + 1> MakePowers() {
 }
 constexpr std::array<double, kMaxPower + 1> kPow10 = MakePowers();
 
-// The same in single precision: 10^10 = 2^10 x 5^10 with 5^10 < 2^24 is the
-// largest power of ten a float holds exactly; integers below 2^24 are exact.
-constexpr int kMaxSinglePower = 10;
-constexpr uint64_t kExactSingleLimit = uint64_t{1} << 24;
-constexpr std::array<float, kMaxSinglePower + 1> kPow10Single = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+using DecimalInline::AppendDigits;
+using DecimalInline::kExactSingleLimit;
+using DecimalInline::kMaxSinglePower;
+using DecimalInline::kPow10Single;
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
@@ -118,12 +114,6 @@ const char* ShortCut(const char* first, const char* last, float* value) {
     q += exponent;
   }
   return Scaled(w, q, negative, value) ? p : nullptr;
-}
-
-// w followed by the decimal digits [p, q).
-inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q) {
-  for (; p < q; ++p) w = w * 10 + static_cast<uint64_t>(*p - '0');
-  return w;
 }
 
 // Adds to *q the exponent [sign] digits in [p, end) of a plain token.

@@ -1,7 +1,10 @@
 // Plain decimal text to single precision: std::from_chars with a short cut for
 // the common short token, taken only where one exact operation decides it.
 #pragma once
+#include <array>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 
 #include "textin/numbertoken.h"
 
@@ -21,11 +24,88 @@ std::from_chars_result DecimalToSingle(const char* first, const char* last, floa
 bool PlainDigitsToSingle(const char* text, const char* point, const char* exponent, const char* end,
                          float* value);
 
+namespace DecimalInline {
+
+// Integers below 2^24 and powers of ten up to 10^10 (2^10 x 5^10, 5^10 <
+// 2^24) are exact floats: their product or quotient is one correctly
+// rounded float operation, a normal float (at least 10^-10).
+constexpr uint64_t kExactSingleLimit = uint64_t{1} << 24;
+constexpr int kMaxSinglePower = 10;
+inline constexpr std::array<float, kMaxSinglePower + 1> kPow10Single = {
+    1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+// 10^-k rounded to double. With w < 2^24 exact, w x 10^-k as a double
+// product has two roundings of at most half a unit in the last place each,
+// relative to 10^-k and to the product: it lies within three units of the
+// exact quotient. A multiplication waits far less than a division.
+inline constexpr std::array<double, kMaxSinglePower + 1> kPow10Negative = {
+    1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
+// The low 29 bits of a double are what rounding to float drops (the result
+// is a normal float, at least 10^-10). A product whose dropped bits lie more
+// than kSlack units from the halfway point rounds to the same float as the
+// exact quotient, which lies on the same side of every halfway point; one
+// nearer is left to the full conversion.
+constexpr uint64_t kDroppedMask = (uint64_t{1} << 29) - 1;
+constexpr uint64_t kDroppedHalf = uint64_t{1} << 28;
+constexpr uint64_t kSlack = 4;
+
+// w followed by the decimal digits [p, q).
+inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q) {
+  for (; p < q; ++p) w = w * 10 + static_cast<uint64_t>(*p - '0');
+  return w;
+}
+
+// The value of a plain token of at most kPlainDecimalMax bytes at `first`
+// ('+' skipped) from the scanner's positions, when its nonzero digits form
+// an exact float w and its power of ten 10^q has |q| <= 10: w x 10^q in one
+// float product, w x 10^-q as a double product rounded to float unless that
+// product lies too near a halfway point between two floats. Returns false
+// (nothing stored) otherwise. Inline, so that the common short token costs
+// no call.
+inline bool ExactSingle(const char* first, const char* point_at, const char* exponent_at,
+                        const char* end, float* value) {
+  const bool negative = *first == '-';
+  const char* const letter = exponent_at != nullptr ? exponent_at : end;
+  const char* const point = point_at != nullptr ? point_at : letter;
+  uint64_t w = AppendDigits(0, first + negative, point);
+  int q = 0;
+  if (point != letter) {
+    w = AppendDigits(w, point + 1, letter);
+    q = -static_cast<int>(letter - point - 1);
+  }
+  if (letter != end) {
+    // Exponents of one or two digits; longer ones go the full way.
+    const char* p = letter + 1;
+    const int minus = *p == '-';
+    p += minus | (*p == '+');
+    if (end - p > 2) return false;
+    const int exponent = AppendDigits(0, p, end);
+    q += (exponent ^ -minus) + minus;  // the sign without a branch
+  }
+  if (w == 0 || w >= kExactSingleLimit || q < -kMaxSinglePower || q > kMaxSinglePower) return false;
+  // The sign goes on the integer by arithmetic: signed and unsigned values
+  // alternate unpredictably. Every rounding here is symmetric.
+  const int64_t minus = static_cast<int64_t>(negative);
+  const int64_t signed_w = (static_cast<int64_t>(w) ^ -minus) + minus;
+  if (q >= 0) {
+    *value = static_cast<float>(signed_w) * kPow10Single[q];
+    return true;
+  }
+  const double d = static_cast<double>(signed_w) * kPow10Negative[-q];
+  const uint64_t dropped = std::bit_cast<uint64_t>(d) & kDroppedMask;
+  if (dropped - (kDroppedHalf - kSlack) <= 2 * kSlack) return false;
+  *value = static_cast<float>(d);
+  return true;
+}
+
+}  // namespace DecimalInline
+
 // The value of the token at `text` that ScanNumberToken judged
 // TokenKind::kPlain (an optional leading '+' included), by
-// PlainDigitsToSingle; false for any other verdict. The verdict's parts go
-// on in registers.
+// PlainDigitsToSingle; false for any other verdict. The common exact case
+// is decided in line; the verdict's parts go on in registers.
 inline bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value) {
-  return token.kind == TokenKind::kPlain &&
+  if (token.kind != TokenKind::kPlain) return false;
+  const char* const first = text + (*text == '+');
+  return DecimalInline::ExactSingle(first, token.point, token.exponent, token.end, value) ||
          PlainDigitsToSingle(text, token.point, token.exponent, token.end, value);
 }

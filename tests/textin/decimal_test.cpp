@@ -147,4 +147,37 @@ TEST(DecimalToSingle, HalfwayPointsAndTheirNeighboursMatchLibrary) {
   }
 }
 
+// The in-line route takes w x 10^-k (w < 2^24, k <= 10) as a double product
+// rounded to float where that product lies far enough from a halfway point:
+// for every such w and k it is the correctly rounded float quotient.
+TEST(DecimalToSingle, InlineProductIsTheQuotientForEveryExactFloat) {
+  using namespace DecimalInline;
+  int64_t wrong = 0;
+  for (int k = 1; k <= kMaxSinglePower; ++k) {
+    for (uint32_t w = 1; w < kExactSingleLimit; ++w) {
+      const double d = static_cast<double>(w) * kPow10Negative[k];
+      const uint64_t dropped = std::bit_cast<uint64_t>(d) & kDroppedMask;
+      if (dropped - (kDroppedHalf - kSlack) <= 2 * kSlack) continue;
+      const float quotient = static_cast<float>(w) / kPow10Single[k];
+      wrong += std::bit_cast<uint32_t>(static_cast<float>(d)) != std::bit_cast<uint32_t>(quotient);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+// Tokens of the history's shape, [-]d.ddddddE[+-]dd and relatives, across
+// the digits the in-line route takes and just past them.
+TEST(DecimalToSingle, ExponentTokensMatchLibrary) {
+  for (uint64_t w = 1; w < (uint64_t{1} << 25); w += 104729) {
+    const std::string digits = std::to_string(w);
+    for (int e = -12; e <= 12; e += 3) {
+      const std::string exponent = (e < 0 ? "E-" : "E+") + std::to_string(e < 0 ? -e : e);
+      const std::string fraction = digits.substr(0, 1) + "." + digits.substr(1);
+      ExpectSameAsLibrary("-" + fraction + exponent);
+      ExpectSameAsLibrary(fraction + (e < 0 ? "e-0" : "e+0") + std::to_string(e < 0 ? -e : e));
+      ExpectSameAsLibrary(digits + exponent);
+    }
+  }
+}
+
 }  // namespace
