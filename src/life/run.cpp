@@ -10,7 +10,7 @@
 #include "fatigue/strainlife.h"
 #include "life/material.h"
 #include "life/pathfile.h"
-#include "life/piecepath.h"
+#include "compute/stepping.h"
 #include "life/report.h"
 #include "life/rowwriter.h"
 #include "runtime/floatctl.h"
@@ -117,16 +117,17 @@ bool ReadJob(Run& r, ProgramState& job) {
 // Steps the job's path in pieces and counts the loops of each piece as soon
 // as it is stepped, with the progress line every 2^20 entries.
 void StepJob(Run& r, ProgramState& job) {
-  PiecePath path;
-  StartPiecePath(path, job.tables, job.DEF, job.SIG, r.last);
+  StartPath(job.tables, job.DEF, job.SIG, r.last);
+  StepState state;
+  HistoryStepper stepper(job.tables, state, job.DEF[0], job.SIG[0]);
   for (int64_t j = 0; j < r.total; j += kStepPiece) {
     const int64_t n = std::min(kStepPiece, r.total - j);
-    StepPathTo(path, j + n);
+    const int64_t from = std::max<int64_t>(j, 1);  // entry 0 is the starting point
+    if (j + n > from) stepper.Step(job.DEF + from, job.SIG + from, j + n - from);
     FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
     r.entries += n;
     if (r.progress && (r.entries & (kProgressStep - 1)) == 0) ShowProgress(r);
   }
-  EndPiecePath(path);
 }
 
 // With --path: the material from the --input file, read from its start (the

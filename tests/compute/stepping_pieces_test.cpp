@@ -1,9 +1,10 @@
-// The job's path stepped in pieces of any size: the stresses and the tables
-// that ComputePath leaves, bit for bit.
-#include "life/piecepath.h"
+// A history stepped in pieces of any size by HistoryStepper: the stresses
+// and the tables that ComputePath leaves, bit for bit.
+#include "compute/stepping.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -32,7 +33,7 @@ std::vector<uint32_t> Bits(const std::vector<float>& v) {
   return b;
 }
 
-TEST(PiecePath, AnyPieceSizeStepsAsComputePath) {
+TEST(HistoryStepper, AnyPieceSizeStepsAsComputePath) {
   const int64_t entries = 20000;
   testsupport::BackboneTables whole({0, 1, 3, 6}, {0, 100, 150, 180});
   std::vector<float> def = RandomWalk(entries), sig(def.size());
@@ -41,11 +42,15 @@ TEST(PiecePath, AnyPieceSizeStepsAsComputePath) {
     SCOPED_TRACE(piece);
     testsupport::BackboneTables pieces({0, 1, 3, 6}, {0, 100, 150, 180});
     std::vector<float> pdef = RandomWalk(entries), psig(def.size());
-    Life::PiecePath path;
-    Life::StartPiecePath(path, pieces.t, pdef.data(), psig.data(), entries - 1);
-    for (int64_t end = piece; end < entries + piece; end += piece) Life::StepPathTo(path, end);
-    Life::EndPiecePath(path);
-    EXPECT_EQ(path.stepped, entries);
+    StartPath(pieces.t, pdef.data(), psig.data(), entries - 1);
+    StepState state;
+    int64_t stepped = 1;
+    {
+      HistoryStepper stepper(pieces.t, state, pdef[0], psig[0]);
+      for (; stepped < entries; stepped += std::min(piece, entries - stepped))
+        stepper.Step(pdef.data() + stepped, psig.data() + stepped, std::min(piece, entries - stepped));
+    }
+    EXPECT_EQ(stepped, entries);
     EXPECT_EQ(Bits(psig), Bits(sig));
     EXPECT_EQ(Bits(pieces.eyp), Bits(whole.eyp));
     EXPECT_EQ(Bits(pieces.syn), Bits(whole.syn));
