@@ -47,8 +47,11 @@ TEST(HistoryStepper, AnyPieceSizeStepsAsComputePath) {
     int64_t stepped = 1;
     {
       HistoryStepper stepper(pieces.t, state, pdef[0], psig[0]);
-      for (; stepped < entries; stepped += std::min(piece, entries - stepped))
-        stepper.Step(pdef.data() + stepped, psig.data() + stepped, std::min(piece, entries - stepped));
+      while (stepped < entries) {
+        const int64_t n = std::min(piece, entries - stepped);
+        stepper.Step(pdef.data() + stepped, psig.data() + stepped, n);
+        stepped += n;
+      }
     }
     EXPECT_EQ(stepped, entries);
     EXPECT_EQ(Bits(psig), Bits(sig));
