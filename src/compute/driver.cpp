@@ -73,11 +73,22 @@ int64_t CountHistory() {
   return ListReader::count_reads(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items) - 1;
 }
 
-// Reads DEF(0..M) in one statement.
-void ReadHistory(float* def, int64_t m) {
+// Reads DEF(0..M) in one statement, telling `progress` (when set) how far
+// it has come.
+void ReadHistory(float* def, int64_t m, ReadProgress* progress) {
   const ArrayDim dim{1, m + 1 > 0 ? m + 1 : 0, static_cast<int64_t>(sizeof(float))};
   const InItem items[] = {{kTypeReal4, 1, def, &dim}, {kTypeEnd, 0, nullptr, nullptr}};
-  ListReader::read(kUnitHistory, 0, items);
+  ListReader::read(kUnitHistory, 0, items, progress);
+}
+
+// Counts the history and creates DEF and SIG for it, the unit rewound for
+// the read. Returns M.
+int64_t PrepareHistory(ProgramState& state) {
+  const int64_t m = CountHistory();
+  state.DEF = CreateRealArray(m + 1);
+  state.SIG = CreateRealArray(m + 1);
+  RewindUnit(kUnitHistory, 0);
+  return m;
 }
 
 // One statement per entry j: strain DEF(j), then stress SIG(j).
@@ -114,11 +125,8 @@ void ReadBackboneInput(Tables& t) {
 }
 
 int64_t ReadStrainHistory(ProgramState& state) {
-  const int64_t m = CountHistory();
-  state.DEF = CreateRealArray(m + 1);
-  state.SIG = CreateRealArray(m + 1);
-  RewindUnit(kUnitHistory, 0);
-  ReadHistory(state.DEF, m);
+  const int64_t m = PrepareHistory(state);
+  ReadHistory(state.DEF, m, nullptr);
   return m;
 }
 
@@ -136,11 +144,18 @@ void RunProgram() {
 
   Tables& t = g_program.tables;
   ReadBackboneInput(t);
-  const int64_t m = ReadStrainHistory(g_program);
+  const int64_t m = PrepareHistory(g_program);
+  // A second thread steps the history while it is read; nothing is written
+  // before the read has ended, so a read that fails leaves no record.
+  static ReadProgress progress;
+  const bool two = StartTwoThreads(t, g_program.DEF, g_program.SIG, m, kUnitOutput, &progress);
+  ReadHistory(g_program.DEF, m, two ? &progress : nullptr);
 
   float t1 = 0.0f;
   ProcessorTime(&t1);
-  if (!StepAndWriteOnTwoThreads(t, g_program.DEF, g_program.SIG, m, kUnitOutput)) {
+  if (two) {
+    FinishOnTwoThreads(kUnitOutput);
+  } else {
     ComputePath(t, g_program.DEF, g_program.SIG, m);
     WriteResults(g_program.DEF, g_program.SIG, m);
   }

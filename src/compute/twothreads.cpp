@@ -1,10 +1,10 @@
-// Two threads for the results; the history is stepped in chunks of entries
-// on one of them. With buffered records the main thread steps and a worker
-// forms the records of every stepped chunk into a slot of a ring, which the
-// main thread writes between its chunks of stepping. With one system write
-// per record the worker steps, the main thread forms and writes every
-// record as soon as its chunk is stepped, and the worker is gone long before
-// the writes end: the system takes a write of a process of one thread faster.
+// Two threads for the results. The worker steps the history in chunks of
+// entries, each as soon as the read has stored it, so that the stepping
+// overlaps the read. Once the read has ended the main thread writes: with
+// one system write per record it forms and writes every record as soon as
+// its chunk is stepped; with buffered records the chunks' text is formed in
+// a ring of slots, by the worker once it has stepped everything and by the
+// main thread whenever the chunk it must write next is not claimed yet.
 // Every unit operation, system write and diagnostic stays on the main
 // thread, in file order, so the first failure is the one a single thread
 // meets; console events reach the main thread only (the worker blocks them).
@@ -28,24 +28,30 @@ constexpr int64_t kChunk = int64_t{1} << 14;  // entries per chunk
 constexpr int64_t kSlots = 8;                 // chunks of text the ring holds
 
 // What the two threads share. Chunk k holds entries k * kChunk up to the
-// next chunk or the end. The counters only grow; each is written by one
-// thread and read by the other (release and acquire).
+// next chunk or the end. The counters only grow; `claimed` is taken by
+// either thread, every other counter is written by one thread and read by
+// the other (release and acquire).
 struct Pipeline {
   Tables* tables = nullptr;
   float* def = nullptr;
   float* sig = nullptr;
+  ReadProgress* read = nullptr;
   int64_t entries = 0;
-  bool worker_steps = false;  // and the main thread forms; else the reverse
+  bool buffered = false;  // the ring holds formed text; else the main thread forms
   int64_t chunks = 0;
   char term[2] = {};
   int term_length = 0;
-  size_t stride = 0;                // bytes of a record
-  char* ring = nullptr;             // kSlots chunks of records (none when the worker steps)
-  std::atomic<int64_t> stepped{0};  // chunks whose stresses are final
-  std::atomic<int64_t> formed{0};   // chunks whose text is in the ring (worker)
-  std::atomic<int64_t> written{0};  // chunks written, their slots free (main)
-  bool failed = false;              // a write failed: no more are made (main)
+  size_t stride = 0;                    // bytes of a record
+  char* ring = nullptr;                 // kSlots chunks of records (buffered only)
+  std::atomic<int64_t> stepped{0};      // chunks whose stresses are final (worker)
+  std::atomic<int64_t> claimed{0};      // chunks taken for forming (either thread)
+  std::atomic<int64_t> formed[kSlots];  // per slot: 1 + the chunk formed in it
+  std::atomic<int64_t> written{0};      // chunks written, their slots free (main)
+  bool failed = false;                  // a write failed: no more are made (main)
 };
+
+Pipeline g_pipeline;  // outlives a run that ends while the worker is busy
+Sys::ThreadHandle g_worker = 0;
 
 int64_t ChunkStart(int64_t k) { return k * kChunk; }
 
@@ -56,6 +62,8 @@ int64_t ChunkEntries(const Pipeline& p, int64_t k) {
 char* Slot(const Pipeline& p, int64_t k) {
   return p.ring + static_cast<size_t>(k % kSlots) * static_cast<size_t>(kChunk) * p.stride;
 }
+
+std::atomic<int64_t>& FormedMark(Pipeline& p, int64_t k) { return p.formed[k % kSlots]; }
 
 // Waits until `counter` has reached `value`.
 void WaitFor(const std::atomic<int64_t>& counter, int64_t value) {
@@ -69,36 +77,54 @@ void Advance(std::atomic<int64_t>& counter, int64_t value) {
   counter.notify_one();
 }
 
-// Steps the entries of chunk k (entry 0 is the starting point).
+// Steps the entries of chunk k (entry 0 is the starting point) once the
+// read has stored them.
 void StepChunk(Pipeline& p, HistoryStepper& stepper, int64_t k) {
   const int64_t from = std::max<int64_t>(1, ChunkStart(k));
   const int64_t to = ChunkStart(k) + ChunkEntries(p, k);
+  p.read->WaitFor(to);
   stepper.Step(p.def + from, p.sig + from, to - from);
   Advance(p.stepped, k + 1);
 }
 
-// Forms chunk k once it is stepped and its slot is free.
+// Forms the text of chunk k, which the calling thread has claimed, into its
+// slot.
 void FormChunk(Pipeline& p, int64_t k) {
-  WaitFor(p.stepped, k + 1);
-  WaitFor(p.written, k + 1 - kSlots);
   const int64_t at = ChunkStart(k);
   PairText::form(p.def + at, p.sig + at, ChunkEntries(p, k), p.term, p.term_length, Slot(p, k));
-  Advance(p.formed, k + 1);
+  Advance(FormedMark(p, k), k + 1);
 }
 
-// The worker, in the program's floating-point mode like the main thread:
-// forms every chunk once it is stepped, or steps every chunk.
+// Claims chunk k for forming; false when the other thread has it already.
+bool Claim(Pipeline& p, int64_t k) {
+  int64_t expected = k;
+  return p.claimed.compare_exchange_strong(expected, k + 1, std::memory_order_acq_rel);
+}
+
+// The worker's forming once everything is stepped: the next unclaimed chunk
+// whenever its slot is free, until none is left.
+void FormAhead(Pipeline& p) {
+  for (int64_t k = p.claimed.load(std::memory_order_acquire); k < p.chunks;
+       k = p.claimed.load(std::memory_order_acquire)) {
+    WaitFor(p.written, k + 1 - kSlots);
+    if (p.written.load(std::memory_order_acquire) >= p.chunks) return;  // the writing stopped
+    if (Claim(p, k)) FormChunk(p, k);
+  }
+}
+
+// The worker, in the program's floating-point mode like the main thread.
+// The starting point waits for entry 0 to be read, since it overwrites it.
 void Worker(void* arg) {
   Pipeline& p = *static_cast<Pipeline*>(arg);
   EnterComputationMode();
-  if (!p.worker_steps) {
-    for (int64_t k = 0; k < p.chunks; ++k) FormChunk(p, k);
-    return;
-  }
+  p.read->WaitFor(1);
   StartPath(*p.tables, p.def, p.sig, p.entries - 1);
-  StepState s;
-  HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
-  for (int64_t k = 0; k < p.chunks; ++k) StepChunk(p, stepper, k);
+  {
+    StepState s;
+    HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
+    for (int64_t k = 0; k < p.chunks; ++k) StepChunk(p, stepper, k);
+  }
+  if (p.buffered) FormAhead(p);
 }
 
 // A statement that failed without ending the run ends the writing, as it
@@ -109,12 +135,29 @@ void StopWriting(Pipeline& p) {
   Advance(p.written, p.chunks);
 }
 
-// Writes the formed chunks that wait, every one up to `through` (waiting for
-// the worker) and then any other already formed.
-void WriteFormed(Pipeline& p, int unit, int64_t through) {
-  for (int64_t k = p.written.load(std::memory_order_relaxed); k < p.chunks && !p.failed; ++k) {
-    if (k < through) WaitFor(p.formed, k + 1);
-    else if (p.formed.load(std::memory_order_acquire) <= k) return;
+// Waits until chunk k, the next to be written, is formed; forms it on this
+// thread when the worker has not claimed it.
+void ObtainFormed(Pipeline& p, int64_t k) {
+  std::atomic<int64_t>& mark = FormedMark(p, k);
+  for (;;) {
+    const int64_t seen = mark.load(std::memory_order_acquire);
+    if (seen == k + 1) return;
+    if (p.claimed.load(std::memory_order_acquire) > k) {
+      mark.wait(seen, std::memory_order_acquire);
+      continue;
+    }
+    WaitFor(p.stepped, k + 1);
+    if (Claim(p, k)) {
+      FormChunk(p, k);
+      return;
+    }
+  }
+}
+
+// Writes the formed chunks in order.
+void WriteFormed(Pipeline& p, int unit) {
+  for (int64_t k = 0; k < p.chunks; ++k) {
+    ObtainFormed(p, k);
     const int64_t at = ChunkStart(k);
     if (ListWriter::write_formed_pairs(unit, 0, p.def + at, p.sig + at, Slot(p, k), p.term_length,
                                        ChunkEntries(p, k)) != 0) {
@@ -125,7 +168,8 @@ void WriteFormed(Pipeline& p, int unit, int64_t through) {
   }
 }
 
-// Writes the records of every chunk as soon as the worker has stepped it.
+// Forms and writes the records of every chunk as soon as the worker has
+// stepped it.
 void WriteStepped(Pipeline& p, int unit) {
   for (int64_t k = 0; k < p.chunks; ++k) {
     WaitFor(p.stepped, k + 1);
@@ -137,20 +181,6 @@ void WriteStepped(Pipeline& p, int unit) {
   }
 }
 
-// Steps the chunks, handing each to the worker, and writes what is formed.
-void StepAndWrite(Pipeline& p, int unit) {
-  StartPath(*p.tables, p.def, p.sig, p.entries - 1);
-  StepState s;
-  {
-    HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
-    for (int64_t k = 0; k < p.chunks; ++k) {
-      StepChunk(p, stepper, k);
-      WriteFormed(p, unit, 0);
-    }
-  }
-  WriteFormed(p, unit, p.chunks);
-}
-
 bool OneThreadAsked() {
   const char* v = Sys::GetEnv("HYSTERESIS_THREADS");
   return v != nullptr && std::strcmp(v, "1") == 0;
@@ -159,13 +189,11 @@ bool OneThreadAsked() {
 // Sets up the run of the two threads on `unit`: false, with nothing kept,
 // when the unit, the processors or the memory for the slots are lacking.
 bool SetUp(Pipeline& p, Tables& t, float* def, float* sig, int64_t m, int unit) {
-  bool buffered = false;
-  p.term_length = ListWriter::formed_pair_terminator(unit, p.term, &buffered);
+  p.term_length = ListWriter::formed_pair_terminator(unit, p.term, &p.buffered);
   if (p.term_length < 0 || Sys::UsableProcessors() < 2) return false;
-  p.worker_steps = !buffered;
   p.stride = PairText::kFieldsWidth + static_cast<size_t>(p.term_length);
   p.ring = nullptr;
-  if (!p.worker_steps) {
+  if (p.buffered) {
     p.ring = static_cast<char*>(Sys::Allocate(static_cast<size_t>(kSlots * kChunk) * p.stride));
     if (p.ring == nullptr) return false;
   }
@@ -175,7 +203,8 @@ bool SetUp(Pipeline& p, Tables& t, float* def, float* sig, int64_t m, int unit) 
   p.entries = m + 1;
   p.chunks = (p.entries + kChunk - 1) / kChunk;
   p.stepped.store(0);
-  p.formed.store(0);
+  p.claimed.store(0);
+  for (std::atomic<int64_t>& mark : p.formed) mark.store(0);
   p.written.store(0);
   p.failed = false;
   return true;
@@ -188,18 +217,23 @@ void ReleaseRing(Pipeline& p) {
 
 }  // namespace
 
-bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit) {
+bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, ReadProgress* read) {
   if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
-  static Pipeline p;  // outlives a run that ends while the worker is busy
+  Pipeline& p = g_pipeline;
   if (!SetUp(p, t, def, sig, m, unit)) return false;
-  Sys::ThreadHandle worker = 0;
-  if (Sys::StartThread(Worker, &p, &worker) != 0) {
+  p.read = read;
+  if (Sys::StartThread(Worker, &p, &g_worker) != 0) {
     ReleaseRing(p);
     return false;
   }
-  if (p.worker_steps) WriteStepped(p, unit);
-  else StepAndWrite(p, unit);
-  Sys::JoinThread(worker);
-  ReleaseRing(p);
   return true;
+}
+
+void FinishOnTwoThreads(int unit) {
+  Pipeline& p = g_pipeline;
+  p.read->Publish(p.entries);  // also those a slash left as they were
+  if (p.buffered) WriteFormed(p, unit);
+  else WriteStepped(p, unit);
+  Sys::JoinThread(g_worker);
+  ReleaseRing(p);
 }

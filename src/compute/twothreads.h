@@ -1,23 +1,26 @@
-// The results on two threads: the history stepped in chunks on one of them,
-// the records formed on the other or on the main thread, written on the main.
+// The history stepped on a second thread from the moment its read begins,
+// and the results written on the main thread once the read has ended.
 #pragma once
 #include <cstdint>
 
 #include "compute/tables.h"
+#include "textin/readprogress.h"
 
 // Entries below which a second thread does not pay for itself.
 constexpr int64_t kTwoThreadLeastEntries = int64_t{1} << 17;
 
-// Steps the history DEF(0..M) (as ComputePath) and writes its records to
-// `unit` (as ListWriter::write_real_pairs: the same bytes, system writes,
-// failures and console-event handling, all on the calling thread) with a
-// worker thread: when the unit holds its records for block writes the
-// calling thread steps between its writes and the worker forms the records'
-// text; when every record is a write of its own the worker steps and the
-// calling thread forms and writes the records. Returns false, having
-// done nothing, when two threads are not to be had or would not pay: a
-// short history, the environment variable HYSTERESIS_THREADS = 1, a unit
-// whose line does not hold both fields (or that cannot be written), a
-// single usable processor, no memory for the text, or a worker that does
-// not start.
-bool StepAndWriteOnTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit);
+// Starts a worker that steps the history DEF(0..M) (as ComputePath) chunk by
+// chunk as the read of DEF tells `read` that the entries are stored; DEF(0)
+// is set to 0 once the read has stored it. Returns false, having done
+// nothing, when two threads are not to be had or would not pay: a short
+// history, the environment variable HYSTERESIS_THREADS = 1, a unit whose
+// line does not hold both fields (or that cannot be written), a single
+// usable processor, no memory for the text, or a worker that does not
+// start. Nothing is written until FinishOnTwoThreads.
+bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, ReadProgress* read);
+
+// After a read of the whole of DEF that succeeded: writes the records to
+// `unit` as ListWriter::write_real_pairs would (the same bytes, system
+// writes, failures and console-event handling, all on the calling thread)
+// while the worker steps the rest, then waits for the worker to end.
+void FinishOnTwoThreads(int unit);

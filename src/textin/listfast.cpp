@@ -75,9 +75,14 @@ int ReadRealElement(ListScanState& st, void* elem) {
 }
 
 int ReadRealVector(ListScanState& st, char* elem, int64_t count, int64_t stride) {
-  for (int64_t i = 0; i < count; ++i, elem += stride) {
-    int err = st.repeat_count < 1 ? ReadRealElement(st, elem) : ReadRepeated(st, elem);
-    if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+  constexpr int64_t kProgressStep = 4096;  // elements between two reports of progress
+  for (int64_t done = 0; done < count;) {
+    const int64_t step_end = count - done > kProgressStep ? done + kProgressStep : count;
+    for (; done < step_end; ++done, elem += stride) {
+      int err = st.repeat_count < 1 ? ReadRealElement(st, elem) : ReadRepeated(st, elem);
+      if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+    }
+    if (st.progress != nullptr) st.progress->Publish(done);
   }
   return 0;
 }

@@ -14,8 +14,9 @@ namespace ListFast {
 int ReadRealElement(ListScanState& st, void* elem);
 
 // `count` (at least one) REAL(4) elements `stride` bytes apart from `elem`,
-// each as ReadRealElement takes it unless a repeat is pending. Returns 0
-// (also when a slash ends the list) or an error number.
+// each as ReadRealElement takes it unless a repeat is pending; every few
+// thousand elements tells st.progress (when set) how many are stored.
+// Returns 0 (also when a slash ends the list) or an error number.
 int ReadRealVector(ListScanState& st, char* elem, int64_t count, int64_t stride);
 
 // Whether `items` is one scalar item without storage that a number

@@ -117,7 +117,7 @@ bool TakesNoElement(const InItem* items) {
 // One statement on the held `unit`: the first record, then every item.
 // Returns 0 (also when a slash ended the list) or an error number; the unit
 // stays held either way.
-int ReadHeld(UnitBlock* unit, const InItem* items) {
+int ReadHeld(UnitBlock* unit, const InItem* items, ReadProgress* progress) {
   int err = CheckUnit(unit);
   if (err == 0) err = FetchRecord(unit, true);
   if (err != 0) return err;
@@ -125,6 +125,7 @@ int ReadHeld(UnitBlock* unit, const InItem* items) {
   st.unit = unit;
   st.work = t_work;
   st.record_flags = kRecNew;
+  st.progress = progress;
   // A statement that takes no element still needs a value to stand at: blank
   // records up to the end of the file are an end of file, as for an empty
   // file, and not a statement that succeeds without having read.
@@ -139,10 +140,10 @@ int ReadHeld(UnitBlock* unit, const InItem* items) {
 
 }  // namespace
 
-int read(int number, unsigned flags, const InItem* items) {
+int read(int number, unsigned flags, const InItem* items, ReadProgress* progress) {
   StatementUnit statement(number, flags);
   if (!statement.held()) return statement.status();
-  if (const int err = ReadHeld(statement.unit(), items)) return statement.Fail(err);
+  if (const int err = ReadHeld(statement.unit(), items, progress)) return statement.Fail(err);
   return statement.Done();
 }
 
@@ -161,7 +162,7 @@ int64_t count_reads(int number, unsigned flags, const InItem* items) {
     int err = 0;
     for (;;) {
       if (plain_records) count += ListFast::CountValueRecords(unit);
-      if ((err = ReadHeld(unit, items)) != 0) break;
+      if ((err = ReadHeld(unit, items, nullptr)) != 0) break;
       ++count;
       if (PendingActionWaiting()) break;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "runtime/items.h"
+#include "textin/readprogress.h"
 
 namespace ListReader {
 
@@ -16,7 +17,10 @@ namespace ListReader {
 // a number), but it is not converted, so a conversion failure (a real that
 // overflows, say) goes undetected for that item. Reads that only count
 // values use this.
-int read(int unit, unsigned flags, const InItem* items);
+// With `progress`, a rank-1 REAL(4) item tells it every few thousand
+// elements how many of its leading elements are stored (other items tell
+// nothing): another thread may use those while the statement goes on.
+int read(int unit, unsigned flags, const InItem* items, ReadProgress* progress = nullptr);
 
 // Runs read(unit, flags | kEndStatusWanted, items) again and again until a
 // statement ends at end of file, and returns how many statements ran before

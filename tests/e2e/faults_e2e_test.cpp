@@ -189,8 +189,8 @@ TEST(FaultsStart, NullDeviceThatCannotBeOpenedEndsWith30) {
 }
 
 // A long run on two threads against the same run on one thread
-// (HYSTERESIS_THREADS=1), buffered (the main thread steps, the worker forms)
-// and with a write per record (the worker steps and forms): with one of its
+// (HYSTERESIS_THREADS=1), buffered (the worker steps, either thread forms)
+// and with a write per record (the worker steps, the main thread forms): with one of its
 // last writes failing (the last one is the close's, or the time record's)
 // both end with the same status and diagnostic and leave the same records.
 TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
@@ -275,6 +275,51 @@ TEST(FaultsTwoThreads, AWriteFailureNearTheEndGivesWhatOneThreadGives) {
     }
   }
   munmap(calls, sizeof(uint64_t));
+}
+
+// The worker steps the history while it is read. Long histories whose read
+// fails near its end, ends early at a slash (the entries after it keep their
+// values) or takes repeat counts give on two threads what they give on one:
+// the same status, messages and records.
+TEST(FaultsTwoThreads, HistoriesReadWhileSteppedGiveWhatOneThreadGives) {
+  struct Case {
+    const char* name;
+    const char* at_end;  // the text of the last 100 lines
+    int status;
+  };
+  const Case cases[] = {
+      {"bad value", "1.5e-3\nx\n", 59},
+      {"slash", "/\n", 0},
+      {"repeat counts", "3*2e-3\n", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.write("input.txt", testsupport::kExampleInput);
+    std::string history;
+    for (int i = 0; i < 300000; ++i)
+      history += std::to_string(i % 2001 * 7919 % 2001 - 1000) + "e-3\n";
+    for (int i = 0; i < 100; ++i) history += c.at_end;
+    dir.write("deformacia.txt", history);
+    std::string outputs[2];
+    testsupport::RunResult results[2];
+    for (const char* buffered : {"yes", "no"}) {
+      SCOPED_TRACE(buffered);
+      for (int threads : {1, 2}) {
+        testsupport::Env env = {{"VELD_DISABLE_STACK_TRACE", "1"}, {"VELD_BUFFERED", buffered}};
+        if (threads == 1) env.push_back({"HYSTERESIS_THREADS", "1"});
+        std::remove(dir.file("output.txt").c_str());
+        results[threads - 1] = testsupport::RunProgram({HYSTERESIS_BINARY}, dir.path(), env);
+        outputs[threads - 1] = dir.read("output.txt");
+      }
+      EXPECT_EQ(results[0].status, c.status) << results[0].err;
+      EXPECT_EQ(results[1].status, results[0].status);
+      EXPECT_EQ(results[1].err, results[0].err);
+      EXPECT_EQ(outputs[1].size(), outputs[0].size());
+      EXPECT_TRUE(outputs[1] == outputs[0]);
+      if (c.status != 0) EXPECT_EQ(outputs[1], "");
+    }
+  }
 }
 
 TEST(FaultsMemory, HistoryThatCannotBeAllocatedEndsWith41) {
