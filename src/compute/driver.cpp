@@ -73,24 +73,6 @@ int64_t CountHistory() {
   return ListReader::count_reads(kUnitHistory, kErrStatusWanted | kEndStatusWanted, items) - 1;
 }
 
-// Reads DEF(0..M) in one statement, telling `progress` (when set) how far
-// it has come.
-void ReadHistory(float* def, int64_t m, ReadProgress* progress) {
-  const ArrayDim dim{1, m + 1 > 0 ? m + 1 : 0, static_cast<int64_t>(sizeof(float))};
-  const InItem items[] = {{kTypeReal4, 1, def, &dim}, {kTypeEnd, 0, nullptr, nullptr}};
-  ListReader::read(kUnitHistory, 0, items, progress);
-}
-
-// Counts the history and creates DEF and SIG for it, the unit rewound for
-// the read. Returns M.
-int64_t PrepareHistory(ProgramState& state) {
-  const int64_t m = CountHistory();
-  state.DEF = CreateRealArray(m + 1);
-  state.SIG = CreateRealArray(m + 1);
-  RewindUnit(kUnitHistory, 0);
-  return m;
-}
-
 // One statement per entry j: strain DEF(j), then stress SIG(j).
 void WriteResults(const float* def, const float* sig, int64_t m) {
   if (m >= 0) ListWriter::write_real_pairs(kUnitOutput, 0, def, sig, m + 1);
@@ -124,9 +106,24 @@ void ReadBackboneInput(Tables& t) {
   ReadBackbone(t);
 }
 
+int64_t PrepareStrainHistory(ProgramState& state) {
+  const int64_t m = CountHistory();
+  state.DEF = CreateRealArray(m + 1);
+  state.SIG = CreateRealArray(m + 1);
+  RewindUnit(kUnitHistory, 0);
+  return m;
+}
+
+void ReadStrainValues(ProgramState& state, int64_t m, Progress* progress) {
+  const ArrayDim dim{1, m + 1 > 0 ? m + 1 : 0, static_cast<int64_t>(sizeof(float))};
+  const InItem items[] = {{kTypeReal4, 1, state.DEF, &dim}, {kTypeEnd, 0, nullptr, nullptr}};
+  ListReader::read(kUnitHistory, 0, items, progress);
+  if (progress != nullptr) progress->Publish(m + 1);  // also those a slash left as they were
+}
+
 int64_t ReadStrainHistory(ProgramState& state) {
-  const int64_t m = PrepareHistory(state);
-  ReadHistory(state.DEF, m, nullptr);
+  const int64_t m = PrepareStrainHistory(state);
+  ReadStrainValues(state, m, nullptr);
   return m;
 }
 
@@ -144,12 +141,12 @@ void RunProgram() {
 
   Tables& t = g_program.tables;
   ReadBackboneInput(t);
-  const int64_t m = PrepareHistory(g_program);
+  const int64_t m = PrepareStrainHistory(g_program);
   // A second thread steps the history while it is read; nothing is written
   // before the read has ended, so a read that fails leaves no record.
-  static ReadProgress progress;
+  static Progress progress;
   const bool two = StartTwoThreads(t, g_program.DEF, g_program.SIG, m, kUnitOutput, &progress);
-  ReadHistory(g_program.DEF, m, two ? &progress : nullptr);
+  ReadStrainValues(g_program, m, two ? &progress : nullptr);
 
   float t1 = 0.0f;
   ProcessorTime(&t1);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "compute/tables.h"
+#include "runtime/progress.h"
 
 // The state of the run: the backbone and branch tables and the histories.
 struct ProgramState {
@@ -40,6 +41,13 @@ void ReadBackboneInput(Tables& t);
 // state.DEF and state.SIG. Returns M, the index of the last entry (-1 never
 // comes back: an empty history ends the run).
 int64_t ReadStrainHistory(ProgramState& state);
+
+// ReadStrainHistory in two steps, for a thread that steps the history while
+// it is read: the count, the arrays and the rewind of unit 2 (returns M)...
+int64_t PrepareStrainHistory(ProgramState& state);
+// ...then the read of DEF(0..M), which tells `progress` (when set) how many
+// entries are stored, all M + 1 of them once the read has succeeded.
+void ReadStrainValues(ProgramState& state, int64_t m, Progress* progress);
 
 // Steps the history: DEF(0) = SIG(0) = 0, then the stresses SIG(1..M).
 void ComputePath(Tables& t, float* def, float* sig, int64_t m);

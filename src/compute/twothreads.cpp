@@ -14,7 +14,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "compute/stepping.h"
+#include "compute/readstepper.h"
 #include "runtime/floatctl.h"
 #include "runtime/platform/env.h"
 #include "runtime/platform/memory.h"
@@ -24,8 +24,8 @@
 
 namespace {
 
-constexpr int64_t kChunk = int64_t{1} << 14;  // entries per chunk
-constexpr int64_t kSlots = 8;                 // chunks of text the ring holds
+constexpr int64_t kChunk = kReadStepChunk;  // entries per chunk, stepped and formed
+constexpr int64_t kSlots = 8;               // chunks of text the ring holds
 
 // What the two threads share. Chunk k holds entries k * kChunk up to the
 // next chunk or the end. The counters only grow; `claimed` is taken by
@@ -35,7 +35,7 @@ struct Pipeline {
   Tables* tables = nullptr;
   float* def = nullptr;
   float* sig = nullptr;
-  ReadProgress* read = nullptr;
+  Progress* read = nullptr;
   int64_t entries = 0;
   bool buffered = false;  // the ring holds formed text; else the main thread forms
   int64_t chunks = 0;
@@ -43,10 +43,10 @@ struct Pipeline {
   int term_length = 0;
   size_t stride = 0;                    // bytes of a record
   char* ring = nullptr;                 // kSlots chunks of records (buffered only)
-  std::atomic<int64_t> stepped{0};      // chunks whose stresses are final (worker)
+  Progress stepped;                     // entries whose stresses are final (worker)
   std::atomic<int64_t> claimed{0};      // chunks taken for forming (either thread)
   std::atomic<int64_t> formed[kSlots];  // per slot: 1 + the chunk formed in it
-  std::atomic<int64_t> written{0};      // chunks written, their slots free (main)
+  Progress written;                     // chunks written, their slots free (main)
   bool failed = false;                  // a write failed: no more are made (main)
 };
 
@@ -65,34 +65,16 @@ char* Slot(const Pipeline& p, int64_t k) {
 
 std::atomic<int64_t>& FormedMark(Pipeline& p, int64_t k) { return p.formed[k % kSlots]; }
 
-// Waits until `counter` has reached `value`.
-void WaitFor(const std::atomic<int64_t>& counter, int64_t value) {
-  for (int64_t seen = counter.load(std::memory_order_acquire); seen < value;
-       seen = counter.load(std::memory_order_acquire))
-    counter.wait(seen, std::memory_order_acquire);
-}
-
-void Advance(std::atomic<int64_t>& counter, int64_t value) {
-  counter.store(value, std::memory_order_release);
-  counter.notify_one();
-}
-
-// Steps the entries of chunk k (entry 0 is the starting point) once the
-// read has stored them.
-void StepChunk(Pipeline& p, HistoryStepper& stepper, int64_t k) {
-  const int64_t from = std::max<int64_t>(1, ChunkStart(k));
-  const int64_t to = ChunkStart(k) + ChunkEntries(p, k);
-  p.read->WaitFor(to);
-  stepper.Step(p.def + from, p.sig + from, to - from);
-  Advance(p.stepped, k + 1);
-}
+int64_t ChunkEnd(const Pipeline& p, int64_t k) { return ChunkStart(k) + ChunkEntries(p, k); }
 
 // Forms the text of chunk k, which the calling thread has claimed, into its
 // slot.
 void FormChunk(Pipeline& p, int64_t k) {
   const int64_t at = ChunkStart(k);
   PairText::form(p.def + at, p.sig + at, ChunkEntries(p, k), p.term, p.term_length, Slot(p, k));
-  Advance(FormedMark(p, k), k + 1);
+  std::atomic<int64_t>& mark = FormedMark(p, k);
+  mark.store(k + 1, std::memory_order_release);
+  mark.notify_one();
 }
 
 // Claims chunk k for forming; false when the other thread has it already.
@@ -106,24 +88,17 @@ bool Claim(Pipeline& p, int64_t k) {
 void FormAhead(Pipeline& p) {
   for (int64_t k = p.claimed.load(std::memory_order_acquire); k < p.chunks;
        k = p.claimed.load(std::memory_order_acquire)) {
-    WaitFor(p.written, k + 1 - kSlots);
-    if (p.written.load(std::memory_order_acquire) >= p.chunks) return;  // the writing stopped
+    p.written.WaitFor(k + 1 - kSlots);
+    if (p.written.Get() >= p.chunks) return;  // the writing stopped
     if (Claim(p, k)) FormChunk(p, k);
   }
 }
 
 // The worker, in the program's floating-point mode like the main thread.
-// The starting point waits for entry 0 to be read, since it overwrites it.
 void Worker(void* arg) {
   Pipeline& p = *static_cast<Pipeline*>(arg);
   EnterComputationMode();
-  p.read->WaitFor(1);
-  StartPath(*p.tables, p.def, p.sig, p.entries - 1);
-  {
-    StepState s;
-    HistoryStepper stepper(*p.tables, s, p.def[0], p.sig[0]);
-    for (int64_t k = 0; k < p.chunks; ++k) StepChunk(p, stepper, k);
-  }
+  StepAsRead(*p.tables, p.def, p.sig, p.entries, *p.read, p.stepped);
   if (p.buffered) FormAhead(p);
 }
 
@@ -132,7 +107,7 @@ void Worker(void* arg) {
 // slot is given free, so that the worker runs to its end.
 void StopWriting(Pipeline& p) {
   p.failed = true;
-  Advance(p.written, p.chunks);
+  p.written.Publish(p.chunks);
 }
 
 // Waits until chunk k, the next to be written, is formed; forms it on this
@@ -146,7 +121,7 @@ void ObtainFormed(Pipeline& p, int64_t k) {
       mark.wait(seen, std::memory_order_acquire);
       continue;
     }
-    WaitFor(p.stepped, k + 1);
+    p.stepped.WaitFor(ChunkEnd(p, k));
     if (Claim(p, k)) {
       FormChunk(p, k);
       return;
@@ -164,7 +139,7 @@ void WriteFormed(Pipeline& p, int unit) {
       StopWriting(p);
       return;
     }
-    Advance(p.written, k + 1);
+    p.written.Publish(k + 1);
   }
 }
 
@@ -172,7 +147,7 @@ void WriteFormed(Pipeline& p, int unit) {
 // stepped it.
 void WriteStepped(Pipeline& p, int unit) {
   for (int64_t k = 0; k < p.chunks; ++k) {
-    WaitFor(p.stepped, k + 1);
+    p.stepped.WaitFor(ChunkEnd(p, k));
     const int64_t at = ChunkStart(k);
     if (ListWriter::write_real_pairs(unit, 0, p.def + at, p.sig + at, ChunkEntries(p, k)) != 0) {
       StopWriting(p);
@@ -202,10 +177,10 @@ bool SetUp(Pipeline& p, Tables& t, float* def, float* sig, int64_t m, int unit) 
   p.sig = sig;
   p.entries = m + 1;
   p.chunks = (p.entries + kChunk - 1) / kChunk;
-  p.stepped.store(0);
+  p.stepped.done.store(0);
   p.claimed.store(0);
   for (std::atomic<int64_t>& mark : p.formed) mark.store(0);
-  p.written.store(0);
+  p.written.done.store(0);
   p.failed = false;
   return true;
 }
@@ -217,7 +192,7 @@ void ReleaseRing(Pipeline& p) {
 
 }  // namespace
 
-bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, ReadProgress* read) {
+bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, Progress* read) {
   if (m + 1 < kTwoThreadLeastEntries || OneThreadAsked()) return false;
   Pipeline& p = g_pipeline;
   if (!SetUp(p, t, def, sig, m, unit)) return false;
@@ -231,7 +206,6 @@ bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, Rea
 
 void FinishOnTwoThreads(int unit) {
   Pipeline& p = g_pipeline;
-  p.read->Publish(p.entries);  // also those a slash left as they were
   if (p.buffered) WriteFormed(p, unit);
   else WriteStepped(p, unit);
   Sys::JoinThread(g_worker);

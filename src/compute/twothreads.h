@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "compute/tables.h"
-#include "textin/readprogress.h"
+#include "runtime/progress.h"
 
 // Entries below which a second thread does not pay for itself.
 constexpr int64_t kTwoThreadLeastEntries = int64_t{1} << 17;
@@ -17,9 +17,10 @@ constexpr int64_t kTwoThreadLeastEntries = int64_t{1} << 17;
 // line does not hold both fields (or that cannot be written), a single
 // usable processor, no memory for the text, or a worker that does not
 // start. Nothing is written until FinishOnTwoThreads.
-bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, ReadProgress* read);
+bool StartTwoThreads(Tables& t, float* def, float* sig, int64_t m, int unit, Progress* read);
 
-// After a read of the whole of DEF that succeeded: writes the records to
+// After a read of the whole of DEF that succeeded (and told `read` so):
+// writes the records to
 // `unit` as ListWriter::write_real_pairs would (the same bytes, system
 // writes, failures and console-event handling, all on the calling thread)
 // while the worker steps the rest, then waits for the worker to end.

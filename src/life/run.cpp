@@ -10,7 +10,9 @@
 #include "fatigue/strainlife.h"
 #include "life/material.h"
 #include "life/pathfile.h"
+#include "compute/readstepper.h"
 #include "compute/stepping.h"
+#include "compute/twothreads.h"
 #include "life/report.h"
 #include "life/rowwriter.h"
 #include "runtime/floatctl.h"
@@ -39,8 +41,11 @@ struct Run {
   Tally tally;
   LoopCounter counter;
   int64_t entries = 0;
-  int64_t total = 0;  // entries expected, 0 when unknown
-  int64_t last = -1;  // M, the last entry of the job's path
+  int64_t total = 0;           // entries expected, 0 when unknown
+  int64_t last = -1;           // M, the last entry of the job's path
+  Progress read;               // entries of the job's history read so far
+  ReadStepper stepper;         // steps the job's history while it is read
+  bool stepped_ahead = false;  // the stepper runs
   bool progress = false;
   int status = kExitOk;
 };
@@ -109,14 +114,35 @@ bool ReadJob(Run& r, ProgramState& job) {
     return false;
   }
   if (CsvReplacesInput(*r.options)) return false;
-  r.last = ReadStrainHistory(job);
+  r.last = PrepareStrainHistory(job);
   r.total = r.last + 1;
+  // A long history is stepped on a thread of its own while it is read.
+  r.stepped_ahead = r.total >= kTwoThreadLeastEntries && RowsMayUseWorker() &&
+                    r.stepper.Start(job.tables, job.DEF, job.SIG, r.total, &r.read);
+  ReadStrainValues(job, r.last, r.stepped_ahead ? &r.read : nullptr);
   return true;
 }
 
-// Steps the job's path in pieces and counts the loops of each piece as soon
-// as it is stepped, with the progress line every 2^20 entries.
+// Counts the loops of the stepped entries j..j+n-1, with the progress line
+// every 2^20 entries.
+void CountPiece(Run& r, const ProgramState& job, int64_t j, int64_t n) {
+  FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
+  r.entries += n;
+  if (r.progress && (r.entries & (kProgressStep - 1)) == 0) ShowProgress(r);
+}
+
+// Steps the job's path in pieces (or waits for the stepper's) and counts
+// the loops of each piece as soon as it is stepped.
 void StepJob(Run& r, ProgramState& job) {
+  if (r.stepped_ahead) {
+    for (int64_t j = 0; j < r.total; j += kStepPiece) {
+      const int64_t n = std::min(kStepPiece, r.total - j);
+      r.stepper.WaitFor(j + n);
+      CountPiece(r, job, j, n);
+    }
+    r.stepper.Join();
+    return;
+  }
   StartPath(job.tables, job.DEF, job.SIG, r.last);
   StepState state;
   HistoryStepper stepper(job.tables, state, job.DEF[0], job.SIG[0]);
@@ -124,9 +150,7 @@ void StepJob(Run& r, ProgramState& job) {
     const int64_t n = std::min(kStepPiece, r.total - j);
     const int64_t from = std::max<int64_t>(j, 1);  // entry 0 is the starting point
     if (j + n > from) stepper.Step(job.DEF + from, job.SIG + from, j + n - from);
-    FeedPathRun(r.counter, job.DEF + j, job.SIG + j, n, TakeCycle, &r);
-    r.entries += n;
-    if (r.progress && (r.entries & (kProgressStep - 1)) == 0) ShowProgress(r);
+    CountPiece(r, job, j, n);
   }
 }
 

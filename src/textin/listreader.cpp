@@ -117,7 +117,7 @@ bool TakesNoElement(const InItem* items) {
 // One statement on the held `unit`: the first record, then every item.
 // Returns 0 (also when a slash ended the list) or an error number; the unit
 // stays held either way.
-int ReadHeld(UnitBlock* unit, const InItem* items, ReadProgress* progress) {
+int ReadHeld(UnitBlock* unit, const InItem* items, Progress* progress) {
   int err = CheckUnit(unit);
   if (err == 0) err = FetchRecord(unit, true);
   if (err != 0) return err;
@@ -140,7 +140,7 @@ int ReadHeld(UnitBlock* unit, const InItem* items, ReadProgress* progress) {
 
 }  // namespace
 
-int read(int number, unsigned flags, const InItem* items, ReadProgress* progress) {
+int read(int number, unsigned flags, const InItem* items, Progress* progress) {
   StatementUnit statement(number, flags);
   if (!statement.held()) return statement.status();
   if (const int err = ReadHeld(statement.unit(), items, progress)) return statement.Fail(err);

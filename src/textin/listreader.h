@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "runtime/items.h"
-#include "textin/readprogress.h"
+#include "runtime/progress.h"
 
 namespace ListReader {
 
@@ -20,7 +20,7 @@ namespace ListReader {
 // With `progress`, a rank-1 REAL(4) item tells it every few thousand
 // elements how many of its leading elements are stored (other items tell
 // nothing): another thread may use those while the statement goes on.
-int read(int unit, unsigned flags, const InItem* items, ReadProgress* progress = nullptr);
+int read(int unit, unsigned flags, const InItem* items, Progress* progress = nullptr);
 
 // Runs read(unit, flags | kEndStatusWanted, items) again and again until a
 // statement ends at end of file, and returns how many statements ran before

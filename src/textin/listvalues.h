@@ -5,7 +5,7 @@
 
 #include "runtime/units.h"
 #include "textin/numbertoken.h"
-#include "textin/readprogress.h"
+#include "runtime/progress.h"
 #include "textin/records.h"
 
 // Bits of ListScanState::value_flags: what the current value is.
@@ -54,8 +54,8 @@ struct ListScanState {
   uint8_t scan_flags = 0;
   uint8_t record_flags = 0;
   uint8_t separator_flags = 0;
-  bool value_seen = false;           // a non-blank character was met in this statement
-  ReadProgress* progress = nullptr;  // told of the REAL(4) vector elements stored, if set
+  bool value_seen = false;       // a non-blank character was met in this statement
+  Progress* progress = nullptr;  // told of the REAL(4) vector elements stored, if set
 };
 
 namespace ListValues {

@@ -317,7 +317,9 @@ TEST(FaultsTwoThreads, HistoriesReadWhileSteppedGiveWhatOneThreadGives) {
       EXPECT_EQ(results[1].err, results[0].err);
       EXPECT_EQ(outputs[1].size(), outputs[0].size());
       EXPECT_TRUE(outputs[1] == outputs[0]);
-      if (c.status != 0) EXPECT_EQ(outputs[1], "");
+      if (c.status != 0) {
+        EXPECT_EQ(outputs[1], "");
+      }
     }
   }
 }
