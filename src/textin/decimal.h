@@ -4,7 +4,9 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "textin/numbertoken.h"
 
@@ -54,33 +56,68 @@ inline uint64_t AppendDigits(uint64_t w, const char* p, const char* q) {
   return w;
 }
 
+// XORed into eight bytes of text, gives each digit its value 0..9.
+constexpr uint64_t kZeroBytes = 0x3030303030303030ull;
+// Bytes of the significand (its point included) read as one 64-bit word.
+constexpr int kWordDigits = 8;
+
+// The value of eight digit values 0..9, one per byte of x, the first byte
+// (lowest address) the most significant: pairs, then the eight from four
+// pairs, each step a product over all lanes at once.
+inline uint64_t EightDigits(uint64_t x) {
+  x = x * 10 + (x >> 8);  // byte 2i: digits 2i and 2i + 1
+  constexpr uint64_t kPairs = 0x000000FF000000FFull;
+  constexpr uint64_t kOuter = 100 + (uint64_t{1000000} << 32);
+  constexpr uint64_t kInner = 1 + (uint64_t{10000} << 32);
+  return ((x & kPairs) * kOuter + ((x >> 16) & kPairs) * kInner) >> 32;
+}
+
+// The significand [digits, letter) of a plain token (digits and at most one
+// point, kWordDigits bytes or fewer with the point, one fewer without),
+// read as one word from `digits` (eight readable bytes): the digits before
+// the point move up one byte into its place, and the word shifted so that
+// the significand ends in its last byte and zeros lead it.
+inline uint64_t WordSignificand(const char* digits, const char* point, const char* letter) {
+  uint64_t x;
+  std::memcpy(&x, digits, sizeof x);
+  x ^= kZeroBytes;
+  const int before = static_cast<int>((point != nullptr ? point : letter) - digits);
+  const int kept = static_cast<int>(letter - digits) + (point == nullptr);
+  const uint64_t low = ~(~uint64_t{0} << (8 * before));
+  x = ((x & low) << 8) | (x & (~low << 8));
+  return EightDigits(x << (8 * (kWordDigits - kept)));
+}
+
+// The exponent [sign] digits in [p, end) of a plain token, of one or two
+// digits, added to *q; false (nothing added) for a longer one.
+inline bool AddShortExponent(const char* p, const char* end, int* q) {
+  const int minus = *p == '-';
+  p += minus | (*p == '+');
+  if (end - p > 2) return false;
+  const int tens = end - p == 2 ? end[-2] - '0' : 0;
+  const int exponent = tens * 10 + (end[-1] - '0');
+  *q += (exponent ^ -minus) + minus;  // the sign without a branch
+  return true;
+}
+
 // The value of a plain token of at most kPlainDecimalMax bytes at `first`
-// ('+' skipped) from the scanner's positions, when its nonzero digits form
-// an exact float w and its power of ten 10^q has |q| <= 10: w x 10^q in one
-// float product, w x 10^-q as a double product rounded to float unless that
-// product lies too near a halfway point between two floats. Returns false
-// (nothing stored) otherwise. Inline, so that the common short token costs
-// no call.
-inline bool ExactSingle(const char* first, const char* point_at, const char* exponent_at,
-                        const char* end, float* value) {
+// ('+' skipped) from the scanner's positions, when its significand fits a
+// word (see WordSignificand; eight bytes from its first digit or point
+// readable before `limit`), its digits form an exact float w and its power
+// of ten 10^q has |q| <= 10: w x 10^q in one float product, w x 10^-q as a
+// double product rounded to float unless that product lies too near a
+// halfway point between two floats. Returns false (nothing stored)
+// otherwise. Inline, so that the common short token costs no call.
+inline bool ExactSingle(const char* first, const char* point, const char* exponent, const char* end,
+                        const char* limit, float* value) {
   const bool negative = *first == '-';
-  const char* const letter = exponent_at != nullptr ? exponent_at : end;
-  const char* const point = point_at != nullptr ? point_at : letter;
-  uint64_t w = AppendDigits(0, first + negative, point);
-  int q = 0;
-  if (point != letter) {
-    w = AppendDigits(w, point + 1, letter);
-    q = -static_cast<int>(letter - point - 1);
-  }
-  if (letter != end) {
-    // Exponents of one or two digits; longer ones go the full way.
-    const char* p = letter + 1;
-    const int minus = *p == '-';
-    p += minus | (*p == '+');
-    if (end - p > 2) return false;
-    const int exponent = AppendDigits(0, p, end);
-    q += (exponent ^ -minus) + minus;  // the sign without a branch
-  }
+  const char* const digits = first + negative;
+  const char* const letter = exponent != nullptr ? exponent : end;
+  const ptrdiff_t kept = (letter - digits) + (point == nullptr);
+  if (kept > kWordDigits || limit - digits < kWordDigits) return false;
+  const uint64_t w = WordSignificand(digits, point, letter);
+  int q = point != nullptr ? -static_cast<int>(letter - point - 1) : 0;
+  if (letter != end && !AddShortExponent(letter + 1, end, &q)) return false;
   if (w == 0 || w >= kExactSingleLimit || q < -kMaxSinglePower || q > kMaxSinglePower) return false;
   // The sign goes on the integer by arithmetic: signed and unsigned values
   // alternate unpredictably. Every rounding here is symmetric.
@@ -101,11 +138,13 @@ inline bool ExactSingle(const char* first, const char* point_at, const char* exp
 
 // The value of the token at `text` that ScanNumberToken judged
 // TokenKind::kPlain (an optional leading '+' included), by
-// PlainDigitsToSingle; false for any other verdict. The common exact case
-// is decided in line; the verdict's parts go on in registers.
-inline bool PlainTokenToSingle(const char* text, const NumberToken& token, float* value) {
+// PlainDigitsToSingle; false for any other verdict. `limit` (at or after
+// the token's end) bounds the memory that may be read. The common exact
+// case is decided in line; the verdict's parts go on in registers.
+inline bool PlainTokenToSingle(const char* text, const NumberToken& token, const char* limit,
+                               float* value) {
   if (token.kind != TokenKind::kPlain) return false;
   const char* const first = text + (*text == '+');
-  return DecimalInline::ExactSingle(first, token.point, token.exponent, token.end, value) ||
+  return DecimalInline::ExactSingle(first, token.point, token.exponent, token.end, limit, value) ||
          PlainDigitsToSingle(text, token.point, token.exponent, token.end, value);
 }

@@ -26,11 +26,9 @@ int AssignReal(const ListScanState& st, void* elem) {
   // The token's verdict again, from its text (which may have moved to the
   // work buffer since it was scanned): the same, as the scanner sees the
   // same bytes.
+  const char* const end = st.token_text + st.token_len;
   if ((st.value_flags & kValPlainDecimal) &&
-      PlainTokenToSingle(st.token_text,
-                         ScanNumberToken(st.token_text, st.token_text + st.token_len,
-                                         st.token_text + st.token_len),
-                         &f)) {
+      PlainTokenToSingle(st.token_text, ScanNumberToken(st.token_text, end, end), end, &f)) {
     std::memcpy(elem, &f, sizeof f);
     return 0;
   }

@@ -63,7 +63,9 @@ int ReadRealElement(ListScanState& st, void* elem) {
                                                 : ListValues::ScanValue(st, true);
     if (err != 0) return err;
     float f = 0;
-    if (token.kind == TokenKind::kPlain && PlainTokenToSingle(st.token_text, token, &f)) {
+    if (token.kind == TokenKind::kPlain &&
+        PlainTokenToSingle(st.token_text, token,
+                           ListValues::ReadLimit(st.unit, st.token_text, token.end), &f)) {
       ListValues::EndValue(st);
       std::memcpy(elem, &f, sizeof f);
       return 0;

@@ -62,8 +62,14 @@ void CheckTokenScanner(const char* p, size_t n) {
       Offset(exact.exponent, p) != Offset(block.exponent, padded.data()))
     std::abort();
   if (exact.kind != TokenKind::kPlain) return;
-  float fast = 0, full = 0;
-  if (!PlainTokenToSingle(p, exact, &fast)) return;
+  // Converted with nothing readable past the text and with the padding
+  // readable (the significand then read as one word): the same verdict.
+  float fast = 0, word = 0, full = 0;
+  const bool taken = PlainTokenToSingle(p, exact, p + n, &fast);
+  if (PlainTokenToSingle(padded.data(), block, padded.data() + n + 32, &word) != taken)
+    std::abort();
+  if (!taken) return;
+  if (std::memcmp(&fast, &word, 4) != 0) std::abort();
   if (TextToSingle(p, exact.end - p, 0, 0, kListRealOptions, &full) != kRealOk ||
       std::memcmp(&fast, &full, 4) != 0)
     std::abort();

@@ -35,11 +35,20 @@ void ExpectSameAsLibrary(const std::string& text) {
   // its verdict takes it exactly when the library does, with the same bits.
   const NumberToken token = ScanNumberToken(first, last, last);
   if (token.kind != TokenKind::kPlain || token.end != last || text[0] == '+') return;
-  float from_token = 7.0f;
+  // Also from a copy followed by readable digits, which must not count:
+  // the significand is then read as one word.
+  const std::string padded = text + std::string(16, '9');
+  const NumberToken padded_token =
+      ScanNumberToken(padded.data(), padded.data() + text.size(), padded.data() + padded.size());
+  float from_token = 7.0f, from_word = 7.0f;
   const bool whole = w.ec == std::errc() && w.ptr == last;
-  EXPECT_EQ(PlainTokenToSingle(first, token, &from_token), whole);
+  EXPECT_EQ(PlainTokenToSingle(first, token, last, &from_token), whole);
+  EXPECT_EQ(
+      PlainTokenToSingle(padded.data(), padded_token, padded.data() + padded.size(), &from_word),
+      whole);
   if (whole) {
     EXPECT_EQ(std::bit_cast<uint32_t>(from_token), std::bit_cast<uint32_t>(want));
+    EXPECT_EQ(std::bit_cast<uint32_t>(from_word), std::bit_cast<uint32_t>(want));
   }
 }
 
@@ -107,6 +116,21 @@ TEST(DecimalToSingle, ShapesAndRangeEdgesMatchLibrary) {
       "33554434",
       "1.00000005960464477539",
       "0.000244140625",
+  };
+  for (const char* c : cases) ExpectSameAsLibrary(c);
+}
+
+// Where the significand read as one word ends: seven and eight bytes with
+// the point (eight is the most a word takes), nine; seven and eight digits
+// without one; the point first and last; leading zeros; the exact-float
+// limit 2^24 in a word; exponents of one, two and three digits.
+TEST(DecimalToSingle, WordSignificandBoundariesMatchLibrary) {
+  const char* const cases[] = {
+      "1.23456",     "-1.234567",   "1.2345678",   "12345.67",     "1234567.",  ".1234567",
+      "-.12345678",  "1234567",     "12345678",    "16777215",     "16777216",  "1677721.5",
+      "-1.6777215",  "0.0000001",   "-00000.01",   "0.00000001",   "00000000",  "0.000000",
+      "9.999999e-9", "9.999999E+9", "1.5e-10",     "1.5e-11",      "-2.5E+011", "7.5e3",
+      "-7.5e-3",     "3.2e+00",     "1.234567E-1", "1.2345678E-1", "8e1",       "-0.5e-10",
   };
   for (const char* c : cases) ExpectSameAsLibrary(c);
 }
