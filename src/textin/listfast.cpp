@@ -7,6 +7,7 @@
 
 #include "textin/decimal.h"
 #include "textin/listassign.h"
+#include "textin/records.h"
 
 namespace ListFast {
 namespace {
@@ -37,6 +38,44 @@ inline RecordMasks ClassifyRecords(const char* p, char term) {
 inline uint64_t BitsFrom(int i) { return i >= 64 ? 0 : ~uint64_t{0} << i; }
 #endif
 
+// The common element at once: the current record used up and the next one
+// short and whole in the read-ahead, its first byte the start of a plain
+// decimal that the plain-decimal conversion takes. Stores the value and
+// leaves the statement and the unit as the full route leaves them (the
+// record fetched, the value found, scanned and ended); returns false with
+// nothing changed otherwise.
+[[gnu::always_inline]] inline bool ReadRecordValue(ListScanState& st, void* elem) {
+#if defined(__SSE2__)
+  UnitBlock* const u = st.unit;
+  if (u->pos != u->record_end) return false;
+  char* const term = ShortRecordEnd(u);
+  if (term == nullptr) return false;
+  // ShortRecordEnd found 16 readable bytes at the read-ahead.
+  char* const start = u->readahead;
+  const char* end = term;
+  while (end > start && end[-1] == '\r') --end;
+  NumberToken token;
+  float f = 0;
+  if (start == end || !PlainTokenInBlock(start, end, &token) ||
+      !PlainTokenToSingle(start, token, u->buffer + u->capacity, &f))
+    return false;
+  SetShortRecord(u, term, true);
+  // A value right at the record start leaves no separator state behind.
+  st.record_flags = 0;
+  st.separator_flags = static_cast<uint8_t>(st.separator_flags & ~kSepRecordEnd);
+  st.value_seen = true;
+  ListValues::SetNumericToken(st, token);
+  st.saved_text[0] = st.token_text;
+  st.saved_len[0] = st.token_len;
+  std::memcpy(elem, &f, sizeof f);
+  return true;
+#else
+  (void)st;
+  (void)elem;
+  return false;
+#endif
+}
+
 // An element that takes the value of a pending repeat. Returns 0 or 64.
 int ReadRepeated(ListScanState& st, void* elem) {
   --st.repeat_count;
@@ -46,6 +85,7 @@ int ReadRepeated(ListScanState& st, void* elem) {
 }  // namespace
 
 int ReadRealElement(ListScanState& st, void* elem) {
+  if (ReadRecordValue(st, elem)) return 0;
   // Mostly the last value used up its record and this one starts the next:
   // the first step of FindValue then goes here without a further call.
   if (st.unit->pos == st.unit->record_end) {

@@ -7,10 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "runtime/msg.h"
 #include "runtime/platform/file.h"
 #include "runtime/platform/memory.h"
@@ -19,25 +15,6 @@
 namespace {
 
 constexpr int32_t kMaxCapacity = INT32_MAX;
-
-// Makes [start, term) the current record and keeps [next, next + left) as
-// read-ahead. Drops the carriage returns before the terminator.
-void SetRecord(UnitBlock* unit, char* start, char* term, char* next, size_t left,
-               bool list_directed) {
-  char* end = term;
-  if (list_directed) {
-    while (end > start && end[-1] == '\r') --end;
-  } else if (unit->terminator == '\n' && end > start && end[-1] == '\r') {
-    --end;
-  }
-  unit->record_start = start;
-  unit->pos = start;
-  unit->record_end = end;
-  unit->readahead = next;
-  unit->readahead_len = static_cast<uint32_t>(left);
-  unit->file_position += next - start;
-  unit->record_counter += 1;
-}
 
 // Leaves the unit with an empty current record and `pending` bytes of
 // read-ahead at the buffer start (after end of file or a failed read).
@@ -55,27 +32,6 @@ int DoubleBuffer(UnitBlock* unit) {
   if (bigger < 8192) bigger = 8192;
   if (!GrowUnitBuffer(unit, static_cast<size_t>(bigger))) return Code(Msg::kNoBufferMemory);
   return 0;
-}
-
-// The terminator that ends a short record at the start of the read-ahead,
-// found with one 16-byte vector compare; null when the read-ahead is empty,
-// does not lie in the buffer with 16 bytes after its start, or holds no
-// terminator in its first 16 bytes.
-char* ShortRecordEnd(const UnitBlock* unit) {
-#if defined(__SSE2__)
-  const size_t have = unit->readahead_len;
-  char* ahead = unit->readahead;
-  if (have == 0 || ahead < unit->buffer || unit->buffer + unit->capacity - ahead < 16)
-    return nullptr;
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ahead));
-  unsigned hits = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(unit->terminator)))));
-  if (have < 16) hits &= (1u << have) - 1;  // bytes past the read-ahead never count
-  return hits != 0 ? ahead + std::countr_zero(hits) : nullptr;
-#else
-  (void)unit;
-  return nullptr;
-#endif
 }
 
 // FetchRecord for every case: a terminator anywhere in the read-ahead, or
@@ -141,10 +97,8 @@ char* ShortRecordEnd(const UnitBlock* unit) {
 }  // namespace
 
 int FetchRecord(UnitBlock* unit, bool list_directed) {
-  char* const ahead = unit->readahead;
   if (char* hit = ShortRecordEnd(unit)) {
-    SetRecord(unit, ahead, hit, hit + 1, unit->readahead_len - static_cast<size_t>(hit + 1 - ahead),
-              list_directed);
+    SetShortRecord(unit, hit, list_directed);
     return 0;
   }
   return FetchRecordGeneral(unit, list_directed);
