@@ -82,10 +82,9 @@ int ReadRepeated(ListScanState& st, void* elem) {
   return ListAssign::Assign(st, kTypeReal4, elem);
 }
 
-}  // namespace
-
-int ReadRealElement(ListScanState& st, void* elem) {
-  if (ReadRecordValue(st, elem)) return 0;
+// ReadRealElement after the one-step case (kept out of line, so that the
+// one-step case needs no register saves).
+[[gnu::noinline]] int ReadRealElementGeneral(ListScanState& st, void* elem) {
   // Mostly the last value used up its record and this one starts the next:
   // the first step of FindValue then goes here without a further call.
   if (st.unit->pos == st.unit->record_end) {
@@ -116,12 +115,21 @@ int ReadRealElement(ListScanState& st, void* elem) {
   return ListAssign::Assign(st, kTypeReal4, elem);
 }
 
+// ReadRealElement in the caller's loop.
+[[gnu::always_inline]] inline int ReadRealInLine(ListScanState& st, void* elem) {
+  return ReadRecordValue(st, elem) ? 0 : ReadRealElementGeneral(st, elem);
+}
+
+}  // namespace
+
+int ReadRealElement(ListScanState& st, void* elem) { return ReadRealInLine(st, elem); }
+
 int ReadRealVector(ListScanState& st, char* elem, int64_t count, int64_t stride) {
   constexpr int64_t kProgressStep = 4096;  // elements between two reports of progress
   for (int64_t done = 0; done < count;) {
     const int64_t step_end = count - done > kProgressStep ? done + kProgressStep : count;
     for (; done < step_end; ++done, elem += stride) {
-      int err = st.repeat_count < 1 ? ReadRealElement(st, elem) : ReadRepeated(st, elem);
+      int err = st.repeat_count < 1 ? ReadRealInLine(st, elem) : ReadRepeated(st, elem);
       if (err != 0 || (st.scan_flags & kScanSlash)) return err;
     }
     if (st.progress != nullptr) st.progress->Publish(done);
