@@ -28,8 +28,11 @@ inline char* ShortRecordEnd(const UnitBlock* unit) {
   if (have == 0 || ahead < unit->buffer || unit->buffer + unit->capacity - ahead < 16)
     return nullptr;
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ahead));
-  unsigned hits = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(unit->terminator)))));
+  // The usual terminator from a constant rather than spread from its byte.
+  const __m128i term = unit->terminator == '\n'
+                           ? _mm_set1_epi8('\n')
+                           : _mm_set1_epi8(static_cast<char>(unit->terminator));
+  unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, term)));
   if (have < 16) hits &= (1u << have) - 1;  // bytes past the read-ahead never count
   return hits != 0 ? ahead + std::countr_zero(hits) : nullptr;
 #else
