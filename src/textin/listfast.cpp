@@ -36,6 +36,41 @@ inline RecordMasks ClassifyRecords(const char* p, char term) {
 
 // Bits i..63 (none for i = 64).
 inline uint64_t BitsFrom(int i) { return i >= 64 ? 0 : ~uint64_t{0} << i; }
+
+// Where the count's run stands: offsets from the read-ahead's start.
+struct CountRun {
+  int64_t statements = 0;
+  uint64_t records = 0, pending_records = 0;  // fetched; blank ones not yet taken by a statement
+  size_t last_start = 0, last_end = 0;        // the last record of the last statement
+  size_t record_start = 0;                    // of the record being scanned
+  bool value = false;                         // in that record so far
+};
+
+// The usual block at once: no quote or parenthesis in it, and every record
+// that ends in it holds a value (the first one in its part before this
+// block or in a byte of it, each later one in its first byte). Each such
+// record is a statement. Takes them into *run and returns the bit after
+// the block's last terminator; returns 0 with nothing taken when the block
+// needs the record-by-record scan. `ends` are the block's terminators
+// inside the read-ahead, `off` the block's offset.
+inline int TakeValueRecords(const RecordMasks& m, uint64_t ends, size_t off, CountRun* run) {
+  if (ends == 0 || m.special != 0) return 0;
+  const int last = 63 - std::countl_zero(ends);
+  const uint64_t earlier = ends & ~(uint64_t{1} << last);  // terminators before the last
+  const uint64_t first_record = (ends & -ends) - 1;        // bytes before the first terminator
+  if (!(run->value || (m.values & first_record) != 0) || ((earlier << 1) & ~m.values) != 0)
+    return 0;
+  const int count = std::popcount(ends);
+  run->statements += count;
+  run->records += run->pending_records + static_cast<uint64_t>(count);
+  run->pending_records = 0;
+  run->last_start =
+      earlier != 0 ? off + static_cast<size_t>(64 - std::countl_zero(earlier)) : run->record_start;
+  run->last_end = off + static_cast<size_t>(last);
+  run->record_start = run->last_end + 1;
+  run->value = false;
+  return last + 1;
+}
 #endif
 
 // The common element at once: the current record used up and the next one
@@ -149,52 +184,49 @@ int64_t CountValueRecords(UnitBlock* unit) {
   const char* const buffer_end = unit->buffer + unit->capacity;
   if (first < unit->buffer || first > buffer_end) return 0;
   const char term = static_cast<char>(unit->terminator);
-  int64_t statements = 0;
-  uint64_t records = 0, pending_records = 0;  // fetched; blank ones not yet taken by a statement
-  size_t last_start = 0, last_end = 0;        // the last record of the last statement
-  size_t record_start = 0;                    // of the record being scanned
-  bool value = false;                         // in that record so far
+  CountRun run;
   for (size_t off = 0; off < have && buffer_end - (first + off) >= 64; off += 64) {
     const RecordMasks m = ClassifyRecords(first + off, term);
     const uint64_t inside = have - off >= 64 ? ~uint64_t{0} : (uint64_t{1} << (have - off)) - 1;
     uint64_t ends = m.ends & inside;
-    int from = 0;  // first bit of the record being scanned in this block
+    int from = TakeValueRecords(m, ends, off, &run);  // first bit of the record being scanned
+    if (from != 0) ends = 0;
     while (ends != 0) {
       const int t = std::countr_zero(ends);
       const uint64_t record = BitsFrom(from) & ~BitsFrom(t);
-      value = value || (m.values & record) != 0;
+      run.value = run.value || (m.values & record) != 0;
       if ((m.special & record) != 0) goto done;
-      ++pending_records;
-      if (value) {
-        ++statements;
-        records += pending_records;
-        pending_records = 0;
-        last_start = record_start;
-        last_end = off + static_cast<size_t>(t);
+      ++run.pending_records;
+      if (run.value) {
+        ++run.statements;
+        run.records += run.pending_records;
+        run.pending_records = 0;
+        run.last_start = run.record_start;
+        run.last_end = off + static_cast<size_t>(t);
       }
-      record_start = off + static_cast<size_t>(t) + 1;
-      value = false;
+      run.record_start = off + static_cast<size_t>(t) + 1;
+      run.value = false;
       from = t + 1;
       ends &= ends - 1;
     }
-    value = value || (m.values & BitsFrom(from) & inside) != 0;
+    run.value = run.value || (m.values & BitsFrom(from) & inside) != 0;
     // A record that holds a quote or a parenthesis ends the run: it can
     // complete no further statement, wherever it ends.
     if ((m.special & BitsFrom(from) & inside) != 0) goto done;
   }
 done:
-  if (statements == 0) return 0;
-  const size_t consumed = last_end + 1;  // bytes of the statements run
-  char* const start = first + last_start;
-  char* end = first + last_end;
+  if (run.statements == 0) return 0;
+  const size_t consumed = run.last_end + 1;  // bytes of the statements run
+  char* const start = first + run.last_start;
+  char* end = first + run.last_end;
   while (end > start && end[-1] == '\r') --end;
   unit->record_start = start;
   unit->record_end = unit->pos = end;
   unit->readahead = first + consumed;
   unit->readahead_len = static_cast<uint32_t>(have - consumed);
   unit->file_position += static_cast<int64_t>(consumed);
-  unit->record_counter += records;
-  return statements;
+  unit->record_counter += run.records;
+  return run.statements;
 #else
   (void)unit;
   return 0;

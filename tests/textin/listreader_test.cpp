@@ -721,6 +721,35 @@ TEST(ListReader, CountInOneCallEndsWhereStatementByStatementEnds) {
   }
 }
 
+// A history of values that each start their record, as the program's own
+// files hold them, with a rare other record among them: the count then
+// takes whole 64-byte blocks at once, and must still stop or go record by
+// record where the rare one stands.
+TEST(ListReader, CountOverBlocksOfValueRecordsEndsWhereStatementByStatementEnds) {
+  const char* const rare[] = {"",  " ",   "\r", " 5", "5 ",  "5\r", ",",
+                              "/", "'q'", "'a", "b'", "(1,", "2)",  "x"};
+  std::mt19937 rng(64);
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const char terminator = round % 4 == 3 ? ';' : '\n';
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+      text += rng() % 30 == 0 ? rare[rng() % std::size(rare)]
+                              : std::to_string(static_cast<int>(rng() % 200000) - 100000) + "E-08";
+      text += terminator;
+    }
+    testsupport::TempDir dir;
+    dir.write("h.txt", text);
+    const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
+    const int one_by_one = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    int64_t statements = 0;
+    while (ListReader::read(one_by_one, kBoth, items) != -1) ++statements;
+    const int in_one_call = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    const int64_t counted = ListReader::count_reads(in_one_call, kBoth, items);
+    EXPECT_EQ(UnitEnd(in_one_call, counted), UnitEnd(one_by_one, statements));
+  }
+}
+
 TEST(ListReader, CountEndsAtEndOfFileAndAfterEveryValueError) {
   struct Case {
     const char* text;
