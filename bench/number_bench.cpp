@@ -7,7 +7,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -81,6 +83,33 @@ void BM_DecimalToSingle(benchmark::State& state) {
 BENCHMARK(BM_DecimalToSingle);
 
 BENCHMARK_CAPTURE(BM_LibraryFromChars, Plain, kPlainTokens);
+
+// The same tokens as records of a read buffer (a line feed after each, and
+// room to read 16 bytes at every token): the scanner's verdict, then the
+// conversion from it, the significand read as one word where it fits.
+void BM_ScanAndPlainTokenToSingle(benchmark::State& state) {
+  std::string records;
+  std::vector<size_t> starts;
+  for (std::string_view t : kPlainTokens) {
+    starts.push_back(records.size());
+    records.append(t);
+    records += '\n';
+  }
+  records.append(32, ' ');
+  const char* const limit = records.data() + records.size();
+  size_t i = 0;
+  float value;
+  for (auto _ : state) {
+    const size_t k = i++ % std::size(kPlainTokens);
+    const char* start = records.data() + starts[k];
+    const char* end = start + kPlainTokens[k].size();
+    const NumberToken token = ScanNumberToken(start, end, limit);
+    benchmark::DoNotOptimize(PlainTokenToSingle(start, token, limit, &value));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ScanAndPlainTokenToSingle);
 
 void BM_TextToInteger(benchmark::State& state) {
   size_t i = 0;
