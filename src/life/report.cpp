@@ -3,10 +3,11 @@
 #include "life/report.h"
 
 #include <algorithm>
-#include <charconv>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "runtime/platform/file.h"
 #include "textout/shortest.h"
@@ -20,6 +21,8 @@ const char kCsvHeader[] =
 namespace {
 
 constexpr size_t kCsvBuffer = 1 << 20;
+// Text from this long on is written from where it lies, not copied first.
+constexpr size_t kCsvDirect = 1 << 16;
 
 char* Put(char* p, double v) {
   p = Shortest::Write(p, v);
@@ -39,9 +42,17 @@ char* PutPathValue(char* p, double v) {
 }
 
 char* Put(char* p, int64_t v) {
-  p = std::to_chars(p, p + 24, v).ptr;
+  p = Shortest::WriteInteger(p, v);
   *p = ',';
   return p + 1;
+}
+
+// A cycle that does no damage with a parameter of +0 (a loop in
+// compression under SWT, the most common row): its last three columns
+// "0,inf,0" are copied whole.
+bool WithoutDamage(const LoopDamage& d) {
+  return std::bit_cast<uint64_t>(d.parameter) == 0 && std::bit_cast<uint64_t>(d.damage) == 0 &&
+         d.cycles == std::numeric_limits<double>::infinity();
 }
 
 std::string SystemText(int error) {
@@ -89,6 +100,10 @@ size_t FormatCsvRow(const Loop& loop, const LoopDamage& d, char* out) {
   p = Put(p, d.strain_amplitude);
   p = Put(p, d.stress_amplitude);
   p = Put(p, d.mean_stress);
+  if (WithoutDamage(d)) {
+    std::memcpy(p, "0,inf,0\n", 8);
+    return static_cast<size_t>(p + 8 - out);
+  }
   p = Put(p, d.parameter);
   p = Put(p, d.cycles);
   p = Put(p, d.damage);
@@ -116,8 +131,8 @@ void WriteCsvRow(CsvFile& f, const Loop& loop, const LoopDamage& d) {
 }
 
 void WriteCsvText(CsvFile& f, const char* text, size_t length) {
-  if (f.used + length > f.buffer.size()) Flush(f);
-  if (length > f.buffer.size()) {
+  if (f.used + length > f.buffer.size() || length >= kCsvDirect) Flush(f);
+  if (length >= kCsvDirect) {
     size_t written = 0;
     if (f.error == 0) f.error = Sys::WriteAll(f.fd, text, length, 0, &written);
     return;

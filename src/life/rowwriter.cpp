@@ -30,15 +30,13 @@ void FormatBatch(RowBatch& batch) {
   batch.text_length = used;
 }
 
-// Whatever the counting thread left of the batch, then its tally and rows.
+// Whatever the counting thread left of the batch, then its tally and rows,
+// written from the batch's text.
 void CompleteBatch(RowWriter& w, RowBatch& batch) {
   if (!batch.assessed) AssessBatch(*w.curve, batch);
   for (const CountedCycle& c : batch.cycles) CountCycle(*w.tally, c.loop, c.damage);
-  if (batch.text_length != 0) {
-    WriteCsvText(*w.csv, batch.text.get(), batch.text_length);
-  } else {
-    for (const CountedCycle& c : batch.cycles) WriteCsvRow(*w.csv, c.loop, c.damage);
-  }
+  if (batch.text_length == 0) FormatBatch(batch);
+  WriteCsvText(*w.csv, batch.text.get(), batch.text_length);
   batch.cycles.clear();
   batch.assessed = false;
   batch.text_length = 0;

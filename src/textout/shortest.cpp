@@ -5,6 +5,7 @@
 #include "textout/shortest.h"
 
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -804,6 +805,18 @@ int DigitCount(uint64_t v) {
   return guess + (v >= kPow10[guess] ? 1 : 0);
 }
 
+// The 8 digits of v < 10^8 as ASCII in one word, the first in its lowest
+// byte: v split into halves of four digits, each half into pairs, each pair
+// into digits, every lane divided by a multiplication and a shift that are
+// exact over the lane's range (checked for every v).
+uint64_t EightDigits(uint64_t v) {
+  const uint64_t halves = (v / 10000) | ((v % 10000) << 32);
+  const uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
+  const uint64_t pairs = ((halves - hundreds * 100) << 16) | hundreds;
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
+  return (((pairs - tens * 10) << 8) | tens) | 0x3030303030303030ull;
+}
+
 void PutFour(char* p, uint64_t v) {
   std::memcpy(p, kPairs + 2 * (v / 100), 2);
   std::memcpy(p + 2, kPairs + 2 * (v % 100), 2);
@@ -949,6 +962,17 @@ char* PutSpecial(char* p, bool negative, bool all_ones, bool fraction) {
 }
 
 }  // namespace
+
+char* WriteInteger(char* out, int64_t v) {
+  if (v < 0 || v >= static_cast<int64_t>(kPow10[8])) {
+    return std::to_chars(out, out + kRoom, v).ptr;
+  }
+  const auto u = static_cast<uint64_t>(v);
+  const int n = DigitCount(u | 1);                        // 0 has one digit; v | 1 has as many as v
+  const uint64_t word = EightDigits(u) >> (8 * (8 - n));  // the leading zeros shifted out
+  std::memcpy(out, &word, 8);
+  return out + n;
+}
 
 char* Write(char* out, double v) {
   const auto bits = std::bit_cast<uint64_t>(v);

@@ -1,6 +1,8 @@
 // The shortest decimal text of a double or a float: the fewest significant
-// digits that read back to the same value, laid out as std::to_chars does.
+// digits that read back to the same value, laid out as std::to_chars does;
+// and the digits of an integer.
 #pragma once
+#include <cstdint>
 
 namespace Shortest {
 
@@ -20,5 +22,10 @@ constexpr int kRoom = 48;
 // characters as std::to_chars(out, end, v), in a fraction of its time.
 char* Write(char* out, double v);
 char* Write(char* out, float v);
+
+// Writes the decimal digits of `v` (a '-' first when negative) at `out`,
+// which has kRoom bytes of space, and returns their end: the characters of
+// std::to_chars, entry numbers below 10^8 from one word of digits.
+char* WriteInteger(char* out, int64_t v);
 
 }  // namespace Shortest

@@ -33,6 +33,20 @@ TEST(CsvRow, ColumnsAndShortestNumbers) {
        {0.1 + 0.2, 80, 80, 160, 1e-300, 2.5e12, 2e-13},
        ",1,2,0.5,0,0.1,0,160,0.30000000000000004,80,80,1e-300,2.5e+12,"
        "2e-13\n"},
+      // The tail "0,inf,0" of a cycle without damage is copied whole; the
+      // rows beside it take the general way.
+      {"without damage, a negative zero parameter",
+       {{3, 0.25, 50.5}, {4, -0.5, -100}, 6, 1.0},
+       {0.375, 75.25, -24.75, 50.5, -0.0, inf, 0},
+       "6,3,4,1,-0.5,0.25,-100,50.5,0.375,75.25,-24.75,-0,inf,0\n"},
+      {"without damage, finite cycles",
+       {{3, 0.25, 50.5}, {4, -0.5, -100}, 6, 1.0},
+       {0.375, 75.25, -24.75, 50.5, 0, 1e308, 0},
+       "6,3,4,1,-0.5,0.25,-100,50.5,0.375,75.25,-24.75,0,1e+308,0\n"},
+      {"without damage, a negative zero damage",
+       {{3, 0.25, 50.5}, {4, -0.5, -100}, 6, 1.0},
+       {0.375, 75.25, -24.75, 50.5, 0, inf, -0.0},
+       "6,3,4,1,-0.5,0.25,-100,50.5,0.375,75.25,-24.75,0,inf,-0\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,6 +1,7 @@
-// Tests of the shortest text of doubles and floats: the same characters as
-// std::to_chars, on the values where the layout or the search changes and
-// on random bit patterns (every float with HYSTERESIS_EXHAUSTIVE).
+// Tests of the shortest text of doubles and floats and of the digits of
+// integers: the same characters as std::to_chars, on the values where the
+// layout or the search changes and on random bit patterns (every float with
+// HYSTERESIS_EXHAUSTIVE).
 #include "textout/shortest.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,10 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 #ifdef HYSTERESIS_EXHAUSTIVE
 #include <atomic>
 #include <thread>
-#include <vector>
 #endif
 
 namespace {
@@ -118,6 +119,29 @@ TEST(Shortest, RandomPatternsAndRowValues) {
       ASSERT_EQ(Text(v), Library(v)) << std::hex << r;
     }
   }
+}
+
+std::string IntegerText(int64_t v) {
+  char buffer[Shortest::kRoom + 1];
+  buffer[Shortest::kRoom] = '\x7f';
+  char* end = Shortest::WriteInteger(buffer, v);
+  EXPECT_EQ(buffer[Shortest::kRoom], '\x7f');
+  return std::string(buffer, end);
+}
+
+// Integers: each side of every power of ten up to the word of eight digits
+// and past it, negatives and the ends of the type, then a sample of the
+// eight-digit range (all of it with HYSTERESIS_EXHAUSTIVE).
+TEST(Shortest, IntegersAsToChars) {
+  std::vector<int64_t> values = {0, -1, INT64_MIN, INT64_MAX, -99999999};
+  for (int64_t p = 1; p <= 1000000000000; p *= 10) values.insert(values.end(), {p - 1, p, p + 1});
+  for (const int64_t v : values) ASSERT_EQ(IntegerText(v), Library(v)) << v;
+#ifdef HYSTERESIS_EXHAUSTIVE
+  constexpr int64_t kStride = 1;
+#else
+  constexpr int64_t kStride = 997;
+#endif
+  for (int64_t v = 0; v < 100000000; v += kStride) ASSERT_EQ(IntegerText(v), Library(v)) << v;
 }
 
 #ifdef HYSTERESIS_EXHAUSTIVE
