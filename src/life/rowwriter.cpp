@@ -97,8 +97,14 @@ void StartRows(RowWriter& w, CsvFile& csv, const LifeCurve& curve, Tally& tally,
   w.tally = &tally;
   w.threaded = false;
   if (!threaded) return;
+  // Everything a batch needs is allocated here, on the calling thread: the
+  // worker formats every batch it is handed and never allocates.
   w.filling.cycles.reserve(kRowBatch);
-  for (RowBatch& slot : w.slots) slot.cycles.reserve(kRowBatch);
+  w.filling.text = std::make_unique_for_overwrite<char[]>(kRowBatch * kCsvRowMax);
+  for (RowBatch& slot : w.slots) {
+    slot.cycles.reserve(kRowBatch);
+    slot.text = std::make_unique_for_overwrite<char[]>(kRowBatch * kCsvRowMax);
+  }
   w.threaded = Sys::StartThread(WorkerBody, &w, &w.worker) == 0;
 }
 
