@@ -47,7 +47,6 @@ struct Pipeline {
   std::atomic<int64_t> claimed{0};      // chunks taken for forming (either thread)
   std::atomic<int64_t> formed[kSlots];  // per slot: 1 + the chunk formed in it
   Progress written;                     // chunks written, their slots free (main)
-  bool failed = false;                  // a write failed: no more are made (main)
 };
 
 Pipeline g_pipeline;  // outlives a run that ends while the worker is busy
@@ -105,10 +104,7 @@ void Worker(void* arg) {
 // A statement that failed without ending the run ends the writing, as it
 // ends write_real_pairs on one thread: no later record is written. Every
 // slot is given free, so that the worker runs to its end.
-void StopWriting(Pipeline& p) {
-  p.failed = true;
-  p.written.Publish(p.chunks);
-}
+void StopWriting(Pipeline& p) { p.written.Publish(p.chunks); }
 
 // Waits until chunk k, the next to be written, is formed; forms it on this
 // thread when the worker has not claimed it.
@@ -181,7 +177,6 @@ bool SetUp(Pipeline& p, Tables& t, float* def, float* sig, int64_t m, int unit) 
   p.claimed.store(0);
   for (std::atomic<int64_t>& mark : p.formed) mark.store(0);
   p.written.done.store(0);
-  p.failed = false;
   return true;
 }
 
