@@ -80,8 +80,8 @@ inline int32_t Advance(const Tables& t, PendingStrains& p, int32_t k, int32_t n,
 // sig_before), with the segment index kept in a register while it moves
 // along the branch. With `lazy` set the reversals leave the strains of the
 // new branch pending; `pending` is empty otherwise.
-inline float Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending, float e, float before,
-                  float sig_before) {
+[[gnu::always_inline]] inline float Step(Tables& t, StepState& s, bool lazy, LazyBranches& pending,
+                                         float e, float before, float sig_before) {
   float elastic;
   if (s.VIRGIN && StepElastic(t, s, e, &elastic)) return elastic;
 
