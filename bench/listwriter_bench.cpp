@@ -82,6 +82,18 @@ void BM_TwoRealsTempFileBuffered(benchmark::State& state) {
 }
 BENCHMARK(BM_TwoRealsTempFileBuffered);
 
+constexpr int kPairs = 4096;  // entries per call of the pair benchmarks
+
+// kPairs history-like strains and stresses.
+void MakePairs(std::vector<float>* strain, std::vector<float>* stress) {
+  strain->resize(kPairs);
+  stress->resize(kPairs);
+  for (int i = 0; i < kPairs; ++i) {
+    (*strain)[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
+    (*stress)[i] = -250.125f + 0.5f * static_cast<float>(i);
+  }
+}
+
 // The driver's output: 4096 statements per call of write_real_pairs, on
 // /dev/null, buffered or not.
 void RunPairs(benchmark::State& state, int number, bool buffered) {
@@ -89,12 +101,8 @@ void RunPairs(benchmark::State& state, int number, bool buffered) {
     state.SkipWithError("the unit cannot be connected");
     return;
   }
-  constexpr int kPairs = 4096;
-  std::vector<float> strain(kPairs), stress(kPairs);
-  for (int i = 0; i < kPairs; ++i) {
-    strain[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
-    stress[i] = -250.125f + 0.5f * static_cast<float>(i);
-  }
+  std::vector<float> strain, stress;
+  MakePairs(&strain, &stress);
   for (auto _ : state) {
     if (ListWriter::write_real_pairs(number, kErrStatusWanted, strain.data(), stress.data(),
                                      kPairs) != 0) {
@@ -115,12 +123,8 @@ void BM_FormedPairsDevNullBuffered(benchmark::State& state) {
     state.SkipWithError("the unit cannot be connected");
     return;
   }
-  constexpr int kPairs = 4096;
-  std::vector<float> strain(kPairs), stress(kPairs);
-  for (int i = 0; i < kPairs; ++i) {
-    strain[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
-    stress[i] = -250.125f + 0.5f * static_cast<float>(i);
-  }
+  std::vector<float> strain, stress;
+  MakePairs(&strain, &stress);
   std::vector<char> text(kPairs * 32);
   PairText::form(strain.data(), stress.data(), kPairs, "\r\n", 2, text.data());
   for (auto _ : state) {
@@ -137,12 +141,8 @@ BENCHMARK(BM_FormedPairsDevNullBuffered);
 
 // The worker's share: forming the records of a chunk.
 void BM_PairTextForm(benchmark::State& state) {
-  constexpr int kPairs = 4096;
-  std::vector<float> strain(kPairs), stress(kPairs);
-  for (int i = 0; i < kPairs; ++i) {
-    strain[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
-    stress[i] = -250.125f + 0.5f * static_cast<float>(i);
-  }
+  std::vector<float> strain, stress;
+  MakePairs(&strain, &stress);
   std::vector<char> text(kPairs * 32);
   for (auto _ : state) {
     PairText::form(strain.data(), stress.data(), kPairs, "\r\n", 2, text.data());

@@ -46,6 +46,7 @@ struct Run {
   Progress read;               // entries of the job's history read so far
   ReadStepper stepper;         // steps the job's history while it is read
   bool stepped_ahead = false;  // the stepper runs
+  bool threads = false;        // a second thread may run (asked once)
   bool progress = false;
   int status = kExitOk;
 };
@@ -117,7 +118,7 @@ bool ReadJob(Run& r, ProgramState& job) {
   r.last = PrepareStrainHistory(job);
   r.total = r.last + 1;
   // A long history is stepped on a thread of its own while it is read.
-  r.stepped_ahead = r.total >= kTwoThreadLeastEntries && RowsMayUseWorker() &&
+  r.stepped_ahead = r.total >= kTwoThreadLeastEntries && r.threads &&
                     r.stepper.Start(job.tables, job.DEF, job.SIG, r.total, &r.read);
   ReadStrainValues(job, r.last, r.stepped_ahead ? &r.read : nullptr);
   return true;
@@ -177,6 +178,7 @@ void Body() {
   Run& r = g_run;
   const Options& o = *r.options;
   ProgramState& job = g_program;
+  r.threads = RowsMayUseWorker();
   if (!(o.path.empty() ? ReadJob(r, job) : ReadMaterialOnly(r))) return;
   if (std::string why = OpenCsv(r.csv, o.csv); !why.empty()) {
     Fail(why);
@@ -186,7 +188,7 @@ void Body() {
   r.tally.top_max = static_cast<size_t>(o.top);
   r.progress = Sys::IsTerminal(2);
   r.progress = r.progress && (o.path.empty() ? r.total >= kProgressStep : true);
-  StartRows(r.rows, r.csv, r.curve, r.tally, RowsMayUseWorker());
+  StartRows(r.rows, r.csv, r.curve, r.tally, r.threads);
   if (o.path.empty()) {
     StepJob(r, job);
   } else {
