@@ -333,6 +333,30 @@ TEST(RealText, RoundDigitsAllCountsMatchExactExpansion) {
   }
 }
 
+// round_digits at the decade edges where the scaled significand stops
+// fitting one word (10^(n-18) and 10^(n-17)) and where the scale turns into a
+// division (10^(n-1) and 10^n), for every digit count, with the floats around
+// each edge.
+TEST(RealText, RoundDigitsAtTheEdgesOfTheOneWordScale) {
+  int checked = 0;
+  for (int n = 1; n <= 9; ++n) {
+    for (int j : {n - 18, n - 17, n - 1, n}) {
+      const std::string text = "1e" + std::to_string(j);
+      const uint32_t centre = Bits(std::strtof(text.c_str(), nullptr));
+      for (int d = -4; d <= 4; ++d) {
+        const uint32_t bits = centre + static_cast<uint32_t>(d);
+        const RealText::RoundedDigits got = RealText::round_digits(bits, n);
+        const RefDigits want = ReferenceRound(bits, n);
+        SCOPED_TRACE(testing::Message() << "n=" << n << " " << std::hex << bits);
+        EXPECT_EQ(std::string(got.digits, n), std::string(want.d, n));
+        EXPECT_EQ(got.k, want.k);
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, 9 * 4 * 9);
+}
+
 TEST(RealText, RandomPatternsMatchExactExpansion) {
   Rng rng{20261208};
   for (int i = 0; i < 4000000; ++i) {
