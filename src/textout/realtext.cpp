@@ -202,7 +202,10 @@ inline Rounded Round(uint32_t magnitude, int n) {
   uint64_t q = product >> t;
   const uint64_t rest = product << (64 - t);
   constexpr uint64_t kHalf = uint64_t{1} << 63;
-  q += static_cast<uint64_t>(rest > kHalf || (rest == kHalf && (q & 1) != 0));
+  // Up when the rest is above one half, or exactly one half and q is odd:
+  // rest is even (t < 64), so rest + 1 does not wrap. One comparison, which
+  // a random last bit does not turn into a mispredicted branch.
+  q += static_cast<uint64_t>(rest + (q & 1) > kHalf);
   const uint64_t limit = static_cast<uint64_t>(kPow10[static_cast<size_t>(n)]);
   if (q == limit) return {limit / 10, k + 1};  // rounded into the next decade
   return {q, k};
@@ -220,6 +223,10 @@ uint64_t EightDigits(uint32_t x) {
   return v + 0x3030303030303030ull;
 }
 
+// The character before a number: '-' or the blank that is already there,
+// stored either way so that a random sign costs no mispredicted branch.
+inline char SignOrBlank(bool negative) { return static_cast<char>(' ' + negative * ('-' - ' ')); }
+
 // Fixed form: the 7 digits with the point after k of them (0.ddddddd for
 // k = 0), right-justified in 11 positions; the 4 blanks behind stay.
 void WriteFixed(uint32_t magnitude, bool negative, char* out) {
@@ -229,7 +236,7 @@ void WriteFixed(uint32_t magnitude, bool negative, char* out) {
     std::memcpy(out + 4, &digits, 7);
     out[2] = '0';
     out[3] = '.';
-    if (negative) out[1] = '-';
+    out[1] = SignOrBlank(negative);
     return;
   }
   // k is 1..7: the point goes in after the first k digits, in the word.
@@ -238,7 +245,7 @@ void WriteFixed(uint32_t magnitude, bool negative, char* out) {
   const uint64_t text =
       (digits & lead_mask) | (uint64_t{'.'} << lead_bits) | ((digits & ~lead_mask) << 8);
   std::memcpy(out + kFixedTextWidth - 8, &text, 8);
-  if (negative) out[kFixedTextWidth - 9] = '-';
+  out[kFixedTextWidth - 9] = SignOrBlank(negative);
 }
 
 // Exponent form: d.dddddddE+XX with 8 significant digits, right-justified in
@@ -249,7 +256,7 @@ void WriteExponent(uint32_t magnitude, bool negative, char* out) {
   std::memcpy(out + 3, &digits, 8);
   out[2] = out[3];
   out[3] = '.';
-  if (negative) out[1] = '-';
+  out[1] = SignOrBlank(negative);
   const int e = r.k - 1;
   const int abs_e = e < 0 ? -e : e;
   out[11] = 'E';
