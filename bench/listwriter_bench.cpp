@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -84,13 +85,20 @@ BENCHMARK(BM_TwoRealsTempFileBuffered);
 
 constexpr int kPairs = 4096;  // entries per call of the pair benchmarks
 
-// kPairs history-like strains and stresses.
+// kPairs history-like strains and stresses: noisy, as a measured history
+// is, with both signs and the stresses in one to three leading digits, so
+// that a branch on the digits or the sign costs what it costs there.
 void MakePairs(std::vector<float>* strain, std::vector<float>* stress) {
   strain->resize(kPairs);
   stress->resize(kPairs);
+  uint64_t state = 20261209;
+  auto uniform = [&state] {  // -1 to 1
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<float>(static_cast<int32_t>(state >> 32)) * 0x1p-31f;
+  };
   for (int i = 0; i < kPairs; ++i) {
-    (*strain)[i] = 0.0012345f + 1e-7f * static_cast<float>(i);
-    (*stress)[i] = -250.125f + 0.5f * static_cast<float>(i);
+    (*strain)[i] = 2e-3f * uniform();
+    (*stress)[i] = 300.0f * uniform();
   }
 }
 
