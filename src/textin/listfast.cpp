@@ -73,6 +73,19 @@ inline int TakeValueRecords(const RecordMasks& m, uint64_t ends, size_t off, Cou
 }
 #endif
 
+// The statement's state once a record's plain decimal `token` (at the
+// record start, up to the record end) has been found, scanned and ended, as
+// the full route leaves it.
+[[gnu::always_inline]] inline void TakeRecordToken(ListScanState& st, const NumberToken& token) {
+  // A value right at the record start leaves no separator state behind.
+  st.record_flags = 0;
+  st.separator_flags = static_cast<uint8_t>(st.separator_flags & ~kSepRecordEnd);
+  st.value_seen = true;
+  ListValues::SetNumericToken(st, token);
+  st.saved_text[0] = st.token_text;
+  st.saved_len[0] = st.token_len;
+}
+
 // The common element at once: the current record used up and the next one
 // short and whole in the read-ahead, its first byte the start of a plain
 // decimal that the plain-decimal conversion takes. Stores the value and
@@ -95,19 +108,76 @@ inline int TakeValueRecords(const RecordMasks& m, uint64_t ends, size_t off, Cou
       !PlainTokenToSingle(start, token, u->buffer + u->capacity, &f))
     return false;
   SetShortRecord(u, term, true);
-  // A value right at the record start leaves no separator state behind.
-  st.record_flags = 0;
-  st.separator_flags = static_cast<uint8_t>(st.separator_flags & ~kSepRecordEnd);
-  st.value_seen = true;
-  ListValues::SetNumericToken(st, token);
-  st.saved_text[0] = st.token_text;
-  st.saved_len[0] = st.token_len;
+  TakeRecordToken(st, token);
   std::memcpy(elem, &f, sizeof f);
   return true;
 #else
   (void)st;
   (void)elem;
   return false;
+#endif
+}
+
+// Up to `count` elements, `stride` bytes apart from `elem`, each as
+// ReadRecordValue takes one, with the read-ahead kept in registers from
+// record to record: the unit and the statement are set once, as the last
+// element leaves them. Takes only records that the value fills. Returns how
+// many were stored; stops at the first record it does not take.
+int64_t ReadRecordRun(ListScanState& st, char* elem, int64_t stride, int64_t count) {
+#if defined(__SSE2__)
+  UnitBlock* const u = st.unit;
+  if (u->pos != u->record_end || u->readahead < u->buffer) return 0;
+  const char* const buffer_end = u->buffer + u->capacity;
+  char* const first = u->readahead;
+  char* ahead = first;
+  size_t have = u->readahead_len;
+  const __m128i term_bytes = _mm_set1_epi8(static_cast<char>(u->terminator));
+  char* last = nullptr;  // the start of the last record taken
+  int64_t done = 0;
+  for (; done < count; ++done, elem += stride) {
+    // As ShortRecordEnd: the terminator among 16 readable bytes, here all
+    // of them read-ahead (the last few records of a read-ahead go the full
+    // route).
+    if (have < 16 || buffer_end - ahead < 16) break;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ahead));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, term_bytes)));
+    if (hits == 0) break;
+    char* const term = ahead + std::countr_zero(hits);
+    const char* end = term;
+    while (end > ahead && end[-1] == '\r') --end;
+    NumberToken token;
+    float f = 0;
+    // Only a value that fills its record: after one that does not, the next
+    // value lies in the same record.
+    if (ahead == end || !PlainTokenInBlock(ahead, end, &token) || token.end != end ||
+        !PlainTokenToSingle(ahead, token, buffer_end, &f))
+      break;
+    std::memcpy(elem, &f, sizeof f);
+    last = ahead;
+    have -= static_cast<size_t>(term + 1 - ahead);
+    ahead = term + 1;
+  }
+  if (done == 0) return 0;
+  // The records before the last one fetched; the last one then taken again,
+  // its value aside, as ReadRecordValue takes it.
+  u->file_position += last - first;
+  u->record_counter += static_cast<uint64_t>(done - 1);
+  u->readahead = last;
+  u->readahead_len = static_cast<uint32_t>(have + static_cast<size_t>(ahead - last));
+  char* const term = ShortRecordEnd(u);
+  const char* end = term;
+  while (end > last && end[-1] == '\r') --end;
+  NumberToken token{nullptr, nullptr, nullptr, TokenKind::kBad};
+  PlainTokenInBlock(last, end, &token);  // as it did in the loop
+  SetShortRecord(u, term, true);
+  TakeRecordToken(st, token);
+  return done;
+#else
+  (void)st;
+  (void)elem;
+  (void)stride;
+  (void)count;
+  return 0;
 #endif
 }
 
@@ -163,9 +233,18 @@ int ReadRealVector(ListScanState& st, char* elem, int64_t count, int64_t stride)
   constexpr int64_t kProgressStep = 4096;  // elements between two reports of progress
   for (int64_t done = 0; done < count;) {
     const int64_t step_end = count - done > kProgressStep ? done + kProgressStep : count;
-    for (; done < step_end; ++done, elem += stride) {
-      int err = st.repeat_count < 1 ? ReadRealInLine(st, elem) : ReadRepeated(st, elem);
+    while (done < step_end) {
+      const int64_t run =
+          st.repeat_count < 1 ? ReadRecordRun(st, elem, stride, step_end - done) : 0;
+      done += run;
+      elem += run * stride;
+      if (done == step_end) break;
+      // The element the run could not take goes the full route.
+      const int err =
+          st.repeat_count < 1 ? ReadRealElementGeneral(st, elem) : ReadRepeated(st, elem);
       if (err != 0 || (st.scan_flags & kScanSlash)) return err;
+      ++done;
+      elem += stride;
     }
     if (st.progress != nullptr) st.progress->Publish(done);
   }

@@ -750,6 +750,55 @@ TEST(ListReader, CountOverBlocksOfValueRecordsEndsWhereStatementByStatementEnds)
   }
 }
 
+// An array read takes runs of records that each hold one plain decimal in
+// a tight loop and sets the unit once per run. The same statement with one
+// scalar item per element takes every element alone: both must store the
+// same bits, end with the same status, record counter and position, and
+// leave the next statement the same place, wherever a rare record breaks a
+// run, across buffer refills, and for a terminator other than line feed.
+TEST(ListReader, ArrayReadInRunsEndsWhereElementByElementEnds) {
+  const char* const rare[] = {"",        " 5",    "5 ", "5\r", "5\r\r", "1.5 2.5",
+                              "1.5,2.5", "2*3.5", "3*", ",",   "/",     "x",
+                              "1.5x",    "'q'",   "1e", "+.5", "-0.",   "1E+400"};
+  std::mt19937 rng(1209);
+  for (int round = 0; round < 48; ++round) {
+    SCOPED_TRACE(round);
+    const char terminator = round % 4 == 3 ? ';' : '\n';
+    const int records = round % 3 == 0 ? 12000 : 300;
+    std::string text;
+    for (int i = 0; i < records; ++i) {
+      text += rng() % 40 == 0 ? rare[rng() % std::size(rare)]
+                              : std::to_string(static_cast<int>(rng() % 200000) - 100000) + "E-0" +
+                                    std::to_string(rng() % 10);
+      text += terminator;
+    }
+    testsupport::TempDir dir;
+    dir.write("h.txt", text);
+    const size_t n = static_cast<size_t>(records) - rng() % 50;
+
+    std::vector<float> in_runs(n, kUnset);
+    const int array_unit = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    const int array_status = ReadRealArray(array_unit, &in_runs);
+    float after_array = kUnset;
+    const int array_next = ReadReal(array_unit, &after_array);
+
+    std::vector<float> alone(n, kUnset);
+    std::vector<InItem> items;
+    for (float& x : alone) items.push_back({kTypeReal4, 0, &x, nullptr});
+    items.push_back({kTypeEnd, 0, nullptr, nullptr});
+    const int scalar_unit = ConnectWithTerminator(dir.file("h.txt"), terminator);
+    const int scalar_status = ListReader::read(scalar_unit, kBoth, items.data());
+    float after_scalars = kUnset;
+    const int scalar_next = ReadReal(scalar_unit, &after_scalars);
+
+    EXPECT_EQ(array_status, scalar_status);
+    EXPECT_EQ(array_next, scalar_next);
+    EXPECT_EQ(std::memcmp(in_runs.data(), alone.data(), n * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(&after_array, &after_scalars, sizeof(float)), 0);
+    EXPECT_EQ(UnitEnd(array_unit, 0), UnitEnd(scalar_unit, 0));
+  }
+}
+
 TEST(ListReader, CountEndsAtEndOfFileAndAfterEveryValueError) {
   struct Case {
     const char* text;
