@@ -1,6 +1,7 @@
 // Fuzz target: list-directed reads of arbitrary bytes, in the three shapes
 // the program uses, with every failure returned as a status; the count in one
-// call must end where the same statements one by one end.
+// call must end where the same statements one by one end, and an array read
+// where the same elements as scalar items end.
 #include <unistd.h>
 
 #include <cstdint>
@@ -60,11 +61,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       counted.position != statements.position)
     std::abort();
 
+  // The array read, which takes runs of records at once, stores and ends as
+  // the same statement with one scalar item per element.
   RewindUnit(21, flags);
   float array[64];
+  std::memset(array, 0, sizeof array);
   const ArrayDim dim{1, 64, 4};
   const InItem whole[] = {{kTypeReal4, 1, array, &dim}, {kTypeEnd, 0, nullptr, nullptr}};
-  ListReader::read(21, flags, whole);
+  const int array_status = ListReader::read(21, flags, whole);
+  const UnitEnd array_end = EndOf(21);
+  RewindUnit(21, flags);
+  float alone[64];
+  std::memset(alone, 0, sizeof alone);
+  InItem scalars[65];
+  for (int i = 0; i < 64; ++i) scalars[i] = {kTypeReal4, 0, &alone[i], nullptr};
+  scalars[64] = {kTypeEnd, 0, nullptr, nullptr};
+  const int scalar_status = ListReader::read(21, flags, scalars);
+  const UnitEnd scalar_end = EndOf(21);
+  if (array_status != scalar_status || std::memcmp(array, alone, sizeof array) != 0 ||
+      array_end.records != scalar_end.records || array_end.position != scalar_end.position)
+    std::abort();
 
   CloseAllUnits();
   return 0;
