@@ -623,6 +623,21 @@ int ConnectWithTerminator(const std::string& path, char terminator) {
   return number;
 }
 
+// Where the count of the file at `path` ends, run statement by statement
+// and in one call, each on a fresh unit.
+struct CountBoth {
+  CountEnd one_by_one, in_one_call;
+};
+
+CountBoth CountBothWays(const std::string& path, char terminator, const InItem* items) {
+  const int one_by_one = ConnectWithTerminator(path, terminator);
+  int64_t statements = 0;
+  while (ListReader::read(one_by_one, kBoth, items) != -1) ++statements;
+  const int in_one_call = ConnectWithTerminator(path, terminator);
+  const int64_t counted = ListReader::count_reads(in_one_call, kBoth, items);
+  return {UnitEnd(one_by_one, statements), UnitEnd(in_one_call, counted)};
+}
+
 // A random history built from records of every kind the count meets:
 // plain decimals with and without blanks, tabs and carriage returns, values
 // that other routes take, blank records, values over two records, bad text.
@@ -710,14 +725,8 @@ TEST(ListReader, CountInOneCallEndsWhereStatementByStatementEnds) {
     testsupport::TempDir dir;
     dir.write("h.txt", MixedHistory(rng, records, terminator));
     const InItem items[] = {{type, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
-
-    const int one_by_one = ConnectWithTerminator(dir.file("h.txt"), terminator);
-    int64_t statements = 0;
-    while (ListReader::read(one_by_one, kBoth, items) != -1) ++statements;
-    const int in_one_call = ConnectWithTerminator(dir.file("h.txt"), terminator);
-    const int64_t counted = ListReader::count_reads(in_one_call, kBoth, items);
-
-    EXPECT_EQ(UnitEnd(in_one_call, counted), UnitEnd(one_by_one, statements));
+    const CountBoth ends = CountBothWays(dir.file("h.txt"), terminator, items);
+    EXPECT_EQ(ends.in_one_call, ends.one_by_one);
   }
 }
 
@@ -741,12 +750,8 @@ TEST(ListReader, CountOverBlocksOfValueRecordsEndsWhereStatementByStatementEnds)
     testsupport::TempDir dir;
     dir.write("h.txt", text);
     const InItem items[] = {{kTypeReal4, 0, nullptr, nullptr}, {kTypeEnd, 0, nullptr, nullptr}};
-    const int one_by_one = ConnectWithTerminator(dir.file("h.txt"), terminator);
-    int64_t statements = 0;
-    while (ListReader::read(one_by_one, kBoth, items) != -1) ++statements;
-    const int in_one_call = ConnectWithTerminator(dir.file("h.txt"), terminator);
-    const int64_t counted = ListReader::count_reads(in_one_call, kBoth, items);
-    EXPECT_EQ(UnitEnd(in_one_call, counted), UnitEnd(one_by_one, statements));
+    const CountBoth ends = CountBothWays(dir.file("h.txt"), terminator, items);
+    EXPECT_EQ(ends.in_one_call, ends.one_by_one);
   }
 }
 
