@@ -107,6 +107,22 @@ inline int TakeValueRecords(const RecordMasks& m, uint64_t ends, size_t off, Cou
   st.saved_len[0] = st.token_len;
 }
 
+#if defined(__SSE2__)
+// The record [start, term), 16 bytes readable at `start`, whose carriage
+// returns before `term` are dropped (its end in *end): true, with the verdict
+// of its first value and that value, when that value is a plain decimal that
+// the plain-decimal conversion takes; `limit` bounds what may be read.
+[[gnu::always_inline]] inline bool RecordStartsWithPlain(const char* start, const char* term,
+                                                         const char* limit, const char** end,
+                                                         NumberToken* token, float* value) {
+  const char* e = term;
+  while (e > start && e[-1] == '\r') --e;
+  *end = e;
+  return start != e && PlainTokenInBlock(start, e, token) &&
+         PlainTokenToSingle(start, *token, limit, value);
+}
+#endif
+
 // The common element at once: the current record used up and the next one
 // short and whole in the read-ahead, its first byte the start of a plain
 // decimal that the plain-decimal conversion takes. Stores the value and
@@ -120,13 +136,10 @@ inline int TakeValueRecords(const RecordMasks& m, uint64_t ends, size_t off, Cou
   char* const term = ShortRecordEnd(u);
   if (term == nullptr) return false;
   // ShortRecordEnd found 16 readable bytes at the read-ahead.
-  char* const start = u->readahead;
-  const char* end = term;
-  while (end > start && end[-1] == '\r') --end;
+  const char* end = nullptr;
   NumberToken token;
   float f = 0;
-  if (start == end || !PlainTokenInBlock(start, end, &token) ||
-      !PlainTokenToSingle(start, token, u->buffer + u->capacity, &f))
+  if (!RecordStartsWithPlain(u->readahead, term, u->buffer + u->capacity, &end, &token, &f))
     return false;
   SetShortRecord(u, term, true);
   TakeRecordToken(st, token);
@@ -164,14 +177,12 @@ int64_t ReadRecordRun(ListScanState& st, char* elem, int64_t stride, int64_t cou
     const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, term_bytes)));
     if (hits == 0) break;
     char* const term = ahead + std::countr_zero(hits);
-    const char* end = term;
-    while (end > ahead && end[-1] == '\r') --end;
+    const char* end = nullptr;
     NumberToken token;
     float f = 0;
     // Only a value that fills its record: after one that does not, the next
     // value lies in the same record.
-    if (ahead == end || !PlainTokenInBlock(ahead, end, &token) || token.end != end ||
-        !PlainTokenToSingle(ahead, token, buffer_end, &f))
+    if (!RecordStartsWithPlain(ahead, term, buffer_end, &end, &token, &f) || token.end != end)
       break;
     std::memcpy(elem, &f, sizeof f);
     last = ahead;
@@ -186,10 +197,10 @@ int64_t ReadRecordRun(ListScanState& st, char* elem, int64_t stride, int64_t cou
   u->readahead = last;
   u->readahead_len = static_cast<uint32_t>(have + static_cast<size_t>(ahead - last));
   char* const term = ShortRecordEnd(u);
-  const char* end = term;
-  while (end > last && end[-1] == '\r') --end;
+  const char* end = nullptr;
   NumberToken token{nullptr, nullptr, nullptr, TokenKind::kBad};
-  PlainTokenInBlock(last, end, &token);  // as it did in the loop
+  float f = 0;
+  RecordStartsWithPlain(last, term, buffer_end, &end, &token, &f);  // as it did in the loop
   SetShortRecord(u, term, true);
   TakeRecordToken(st, token);
   return done;
