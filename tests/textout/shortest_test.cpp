@@ -20,15 +20,21 @@
 
 namespace {
 
-// Writes into a buffer of exactly kRoom bytes, so that a store beyond the
-// room is a fault under the sanitizer; the sentinel behind catches it too.
-template <typename T>
-std::string Text(T v) {
+// What `write` (buffer -> end) writes into a buffer of exactly kRoom bytes,
+// so that a store beyond the room is a fault under the sanitizer; the
+// sentinel behind catches it too.
+template <typename Write>
+std::string InRoom(Write write) {
   char buffer[Shortest::kRoom + 1];
   buffer[Shortest::kRoom] = '\x7f';
-  char* end = Shortest::Write(buffer, v);
+  char* end = write(buffer);
   EXPECT_EQ(buffer[Shortest::kRoom], '\x7f');
   return std::string(buffer, end);
+}
+
+template <typename T>
+std::string Text(T v) {
+  return InRoom([v](char* buffer) { return Shortest::Write(buffer, v); });
 }
 
 template <typename T>
@@ -122,11 +128,7 @@ TEST(Shortest, RandomPatternsAndRowValues) {
 }
 
 std::string IntegerText(int64_t v) {
-  char buffer[Shortest::kRoom + 1];
-  buffer[Shortest::kRoom] = '\x7f';
-  char* end = Shortest::WriteInteger(buffer, v);
-  EXPECT_EQ(buffer[Shortest::kRoom], '\x7f');
-  return std::string(buffer, end);
+  return InRoom([v](char* buffer) { return Shortest::WriteInteger(buffer, v); });
 }
 
 // Integers: each side of every power of ten up to the word of eight digits
